@@ -1,0 +1,28 @@
+#pragma once
+// A small registry of our own: one ".reg"-syntax text file per hive under
+// $XDG_CONFIG_HOME/vellum/registry/, UTF-8, written atomically. Outside
+// readers (our browser helper) read the same files.
+#include <QString>
+
+#include <optional>
+
+namespace KeyStore {
+
+enum class Hive { CurrentUser, LocalMachine };
+
+// key is a backslash path such as "Software\\Vellum" (a leading backslash is
+// ignored); an empty name is the key's default value. Missing keys are
+// created. Failures throw VellumError("Failed to set data for '<name>'").
+void setString(Hive hive, const QString& key, const QString& name, const QString& value);
+void setDword(Hive hive, const QString& key, const QString& name, quint32 value);
+// Removing a value or key that does not exist is no error.
+void deleteValue(Hive hive, const QString& key, const QString& name);
+void deleteKey(Hive hive, const QString& key);
+
+std::optional<QString> readString(Hive hive, const QString& key, const QString& name);
+std::optional<quint32> readDword(Hive hive, const QString& key, const QString& name);
+
+// The file that holds a hive.
+QString hiveFile(Hive hive);
+
+} // namespace KeyStore

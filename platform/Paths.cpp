@@ -1,0 +1,68 @@
+#include "platform/Paths.h"
+
+#include "platform/VellumError.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+QString withSlash(QString dir) {
+    if (!dir.endsWith(QLatin1Char('/')))
+        dir += QLatin1Char('/');
+    return dir;
+}
+
+// Creates dir with mode 0700, or accepts it when it exists, belongs to us and
+// is a real directory.
+void makePrivateDir(const QString& dir) {
+    const QByteArray path = QFile::encodeName(dir);
+    if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
+        throw VellumError(QStringLiteral("Cannot create the runtime folder %1: %2")
+                              .arg(dir, QString::fromLocal8Bit(std::strerror(errno))));
+    struct stat st {};
+    if (::lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        throw VellumError(QStringLiteral("The runtime folder %1 is not a folder").arg(dir));
+    if (st.st_uid != ::getuid())
+        throw VellumError(QStringLiteral("The runtime folder %1 belongs to another user").arg(dir));
+    if ((st.st_mode & 0777) != 0700)
+        ::chmod(path.constData(), 0700);
+}
+} // namespace
+
+namespace Paths {
+
+QString programDir() {
+    const QString home = qEnvironmentVariable("VELLUM_HOME");
+    if (!home.isEmpty())
+        return withSlash(QDir(home).absolutePath());
+    return withSlash(QCoreApplication::applicationDirPath());
+}
+
+QString executablePath() { return QCoreApplication::applicationFilePath(); }
+
+QString runtimeDir() {
+    const QString xdg = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    QString dir;
+    if (!xdg.isEmpty()) {
+        dir = withSlash(xdg) + QStringLiteral("vellum");
+    } else {
+        dir = QStringLiteral("/tmp/vellum-%1").arg(::getuid());
+    }
+    makePrivateDir(dir);
+    return withSlash(dir);
+}
+
+QString configHome() {
+    const QString xdg = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (!xdg.isEmpty())
+        return withSlash(xdg);
+    return withSlash(QDir::homePath() + QStringLiteral("/.config"));
+}
+
+} // namespace Paths

@@ -1,0 +1,18 @@
+#pragma once
+// Category files (and exported ".qre" data files) are code-page text, one post
+// per line. Lines end at CR LF, a lone CR or a lone LF; a NUL ends the text.
+// Written with CR LF after every line, the last included.
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+namespace CategoryFile {
+// Splits file contents into records by the reading rules.
+QList<QByteArray> splitLines(const QByteArray& data);
+// Reads a whole file; throws VellumError when it exists but cannot be read.
+QByteArray readAll(const QString& path);
+// Replaces the file atomically (temporary file, flush to disk, rename), so a
+// failure leaves the old file whole. Throws VellumError on failure.
+void writeLines(const QString& path, const QList<QByteArray>& lines);
+void writeBytes(const QString& path, const QByteArray& data);
+} // namespace CategoryFile

@@ -1,0 +1,141 @@
+#include "store/TDateMan.h"
+
+#include "store/CategoryFile.h"
+#include "store/PostLine.h"
+
+#include <QFileInfo>
+
+namespace {
+// True when byte offset pos starts a character of the GB18030 text.
+bool isCharBoundary(QByteArrayView text, qsizetype pos) {
+    qsizetype i = 0;
+    const auto byte = [&](qsizetype j) { return static_cast<unsigned char>(text[j]); };
+    while (i < pos) {
+        const unsigned char c = byte(i);
+        if (c < 0x80 || c == 0xFF || i + 1 >= text.size()) {
+            i += 1;
+        } else if (byte(i + 1) >= 0x30 && byte(i + 1) <= 0x39 && i + 3 < text.size()) {
+            i += 4;
+        } else {
+            i += 2;
+        }
+    }
+    return i == pos;
+}
+} // namespace
+
+TDateMan::TDateMan(const QString& dataDir) : m_dataDir(dataDir) {
+    for (int k = 0; k < kCategoryCount; ++k)
+        m_fileNames[k] = QStringLiteral("Date%1.dat").arg(k + 1);
+}
+
+QString TDateMan::categoryPath(int k) const {
+    QString dir = m_dataDir;
+    if (!dir.endsWith(QLatin1Char('/')))
+        dir += QLatin1Char('/');
+    return dir + m_fileNames[k];
+}
+
+int TDateMan::LoadCategory(int k) {
+    const QString path = categoryPath(k);
+    if (!QFileInfo::exists(path))
+        return 0;
+    m_lists[k] = CategoryFile::splitLines(CategoryFile::readAll(path));
+    return RecordCount(k);
+}
+
+int TDateMan::AppendFromFile(int k, const QString& path) {
+    if (!QFileInfo::exists(path))
+        return 0;
+    m_lists[k].append(CategoryFile::splitLines(CategoryFile::readAll(path)));
+    return RecordCount(k);
+}
+
+bool TDateMan::SaveCategory(int k) {
+    CategoryFile::writeLines(categoryPath(k), m_lists[k]);
+    return true;
+}
+
+bool TDateMan::SaveCategoryAs(int k, const QString& path) {
+    CategoryFile::writeLines(path, m_lists[k]);
+    return true;
+}
+
+void TDateMan::GetRecord(int i, int k, QByteArray& line) const {
+    if (i >= 0 && i < RecordCount(k))
+        line = m_lists[k][i];
+}
+
+int TDateMan::AddRecord(const QByteArray& line, int k) {
+    if (line.isEmpty())
+        return -1;
+    m_lists[k].append(line);
+    return RecordCount(k) - 1;
+}
+
+void TDateMan::ReplaceRecord(const QByteArray& line, int i, int k) {
+    if (line.isEmpty() || i < 0 || i >= RecordCount(k))
+        return;
+    m_lists[k][i] = line;
+}
+
+void TDateMan::DeleteRecord(int i, int k) {
+    if (i >= 0 && i < RecordCount(k))
+        m_lists[k].removeAt(i);
+}
+
+void TDateMan::ClearCategory(int k) { m_lists[k].clear(); }
+
+int TDateMan::FindTitle(int start, const QByteArray& text, int k) const {
+    if (text.isEmpty() || start < 0)
+        return -1;
+    const int count = RecordCount(k);
+    for (int i = start; i < count; ++i) {
+        const QByteArrayView title = TitleSearchPart(m_lists[k][i]);
+        // A match must start on a character, so a Chinese character never
+        // matches the second half of one and the first half of the next.
+        for (qsizetype from = 0;;) {
+            const qsizetype pos = title.indexOf(text, from);
+            if (pos < 0)
+                break;
+            if (isCharBoundary(title, pos))
+                return i;
+            from = pos + 1;
+        }
+    }
+    return -1;
+}
+
+int TDateMan::ExportWithRule(int k, const QString& path, const QByteArray& rule, bool sql,
+                             ProgressIndicator* progress) {
+    const QList<QByteArray>& list = m_lists[k];
+    if (progress) {
+        progress->setMinimum(0);
+        progress->setMaximum(int(list.size()));
+    }
+    QByteArray output;
+    int position = 0;
+    for (const QByteArray& line : list) {
+        const qsizetype sep = line.indexOf(kPostSeparator);
+        if (sep < 0)
+            continue;
+        const QByteArray title = line.left(sep);
+        QByteArray content = line.mid(sep + qsizetype(sizeof(kPostSeparator) - 1));
+        if (sql) {
+            content.replace(kLineBreakToken, "\\r\\n");
+            content.replace("'", "''");
+        } else {
+            content.replace(kLineBreakToken, "\r\n");
+        }
+        QByteArray expanded = rule;
+        expanded.replace("$title", title);
+        expanded.replace("$content", content);
+        output.append(expanded);
+        output.append("\r\n");
+        if (progress)
+            progress->setPosition(++position);
+    }
+    if (!output.isEmpty())
+        CategoryFile::writeBytes(path, output);
+    return RecordCount(k);
+}

@@ -1,0 +1,46 @@
+#pragma once
+// The post store: six categories held in memory as ordered lists of post
+// lines, read from and written to "Date1.dat" ... "Date6.dat" in the data
+// folder. Nothing here touches the disk unless asked to.
+#include "store/ProgressIndicator.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <array>
+
+class TDateMan {
+public:
+    static constexpr int kCategoryCount = 6;
+
+    explicit TDateMan(const QString& dataDir);
+    ~TDateMan() = default;
+    TDateMan(const TDateMan&) = delete;
+    TDateMan& operator=(const TDateMan&) = delete;
+
+    const QString& dataDir() const { return m_dataDir; }
+    QString categoryPath(int k) const;
+
+    int LoadCategory(int k);
+    int AppendFromFile(int k, const QString& path);
+    bool SaveCategory(int k);
+    bool SaveCategoryAs(int k, const QString& path);
+    void GetRecord(int i, int k, QByteArray& line) const;
+    int AddRecord(const QByteArray& line, int k);
+    void ReplaceRecord(const QByteArray& line, int i, int k);
+    void DeleteRecord(int i, int k);
+    void ClearCategory(int k);
+    int RecordCount(int k) const { return int(m_lists[k].size()); }
+    int FindTitle(int start, const QByteArray& text, int k) const;
+    int ExportWithRule(int k, const QString& path, const QByteArray& rule, bool sql,
+                       ProgressIndicator* progress);
+
+    // Direct read access for views; i must be valid.
+    const QByteArray& record(int k, int i) const { return m_lists[k][i]; }
+
+private:
+    QString m_dataDir;
+    std::array<QList<QByteArray>, kCategoryCount> m_lists;
+    std::array<QString, kCategoryCount> m_fileNames;
+};
