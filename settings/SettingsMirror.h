@@ -1,0 +1,34 @@
+#pragma once
+// The main window's copy of the settings that other parts act on, one field
+// per config.ini key. Parts read these fields, never the file.
+#include <QByteArray>
+#include <QString>
+
+struct TSettingsMirror {
+    // Section UBBSet: tag templates, code-page bytes as stored.
+    QByteArray UBBUrl;
+    QByteArray UBBImg;
+    QByteArray UBBEmail;
+    QByteArray UBBFlash;
+    QByteArray UBBRm;
+    QByteArray UBBMp;
+    // Section PostData.
+    QByteArray URL;
+    // Section Common, with the main window's defaults.
+    bool StayOnTop = true;
+    bool RetoreMainWin = true;
+    bool RunMini = false;
+    bool AutoHide = false;
+    bool ClearContentOnGetTitle = false;
+    bool SoundOnSucc = false;
+    bool NoConvert = false;
+    bool Convert2UBB = true;
+    bool GetAutoSave = true;
+    bool MemoAutoline = true;
+    bool KeepSubject = true;
+    bool SetClipBoard = false;
+};
+
+// Fills the mirror from config.ini at iniPath (missing file/keys give the
+// defaults above).
+void LoadSettings(TSettingsMirror& mirror, const QString& iniPath);
