@@ -345,6 +345,28 @@ void setDword(Hive hive, const QString& key, const QString& name, quint32 value)
     setValue(hive, key, std::move(v));
 }
 
+void setValues(Hive hive, const std::vector<Write>& writes) {
+    if (writes.empty())
+        return;
+    const QString message = QStringLiteral("Failed to set data for '%1'").arg(writes.front().name);
+    HiveFile file(hive);
+    if (!file.load())
+        throw VellumError(message);
+    for (const Write& w : writes) {
+        Value v;
+        v.name = w.name;
+        if (const auto* text = std::get_if<QString>(&w.value)) {
+            v.kind = Kind::String;
+            v.text = *text;
+        } else {
+            v.kind = Kind::Dword;
+            v.number = std::get<quint32>(w.value);
+        }
+        HiveFile::put(file.findOrCreate(w.key), std::move(v));
+    }
+    file.save(message);
+}
+
 void deleteValue(Hive hive, const QString& key, const QString& name) {
     HiveFile file(hive);
     if (!file.load())

@@ -5,6 +5,8 @@
 #include <QString>
 
 #include <optional>
+#include <variant>
+#include <vector>
 
 namespace KeyStore {
 
@@ -15,6 +17,17 @@ enum class Hive { CurrentUser, LocalMachine };
 // created. Failures throw VellumError("Failed to set data for '<name>'").
 void setString(Hive hive, const QString& key, const QString& name, const QString& value);
 void setDword(Hive hive, const QString& key, const QString& name, quint32 value);
+
+// Several values written with one rewrite of the hive file. On failure
+// nothing is written and the error names the first value, where a value by
+// value write would have stopped.
+struct Write {
+    QString key;
+    QString name;
+    std::variant<QString, quint32> value;
+};
+void setValues(Hive hive, const std::vector<Write>& writes);
+
 // Removing a value or key that does not exist is no error.
 void deleteValue(Hive hive, const QString& key, const QString& name);
 void deleteKey(Hive hive, const QString& key);

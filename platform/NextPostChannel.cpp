@@ -1,0 +1,131 @@
+#include "platform/NextPostChannel.h"
+
+#include "platform/Paths.h"
+#include "platform/VellumError.h"
+
+#include <QLocalServer>
+#include <QLocalSocket>
+
+#include <limits>
+
+NextPostChannel::NextPostChannel(QObject* parent) : QObject(parent) {}
+
+NextPostChannel::~NextPostChannel() {
+    if (m_server)
+        m_server->close();
+}
+
+QString NextPostChannel::socketPathIn(const QString& runtimeDir) {
+    QString dir = runtimeDir;
+    if (!dir.endsWith(QLatin1Char('/')))
+        dir += QLatin1Char('/');
+    return dir + QStringLiteral("1108");
+}
+
+QString NextPostChannel::socketPath() const {
+    return m_server ? m_server->fullServerName() : QString();
+}
+
+void NextPostChannel::listen(const QString& runtimeDir) {
+    const QString path = socketPathIn(runtimeDir.isEmpty() ? Paths::runtimeDir() : runtimeDir);
+    if (!m_server) {
+        m_server = new QLocalServer(this);
+        m_server->setSocketOptions(QLocalServer::UserAccessOption);
+        connect(m_server, &QLocalServer::newConnection, this, &NextPostChannel::onNewConnection);
+    }
+    m_server->close();
+    QLocalServer::removeServer(path);
+    if (!m_server->listen(path))
+        throw VellumError(
+            QStringLiteral("Cannot listen on %1: %2").arg(path, m_server->errorString()));
+}
+
+bool NextPostChannel::parseLine(const QByteArray& raw, int& wparam) {
+    QByteArray line = raw;
+    if (line.endsWith('\r'))
+        line.chop(1);
+    qsizetype i = 0;
+    bool negative = false;
+    if (i < line.size() && (line.at(i) == '-' || line.at(i) == '+'))
+        negative = line.at(i++) == '-';
+    if (i == line.size() || line.size() - i > 10)
+        return false;
+    qint64 value = 0;
+    for (; i < line.size(); ++i) {
+        const char c = line.at(i);
+        if (c < '0' || c > '9')
+            return false;
+        value = value * 10 + (c - '0');
+    }
+    if (negative)
+        value = -value;
+    if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
+        return false;
+    wparam = static_cast<int>(value);
+    return true;
+}
+
+void NextPostChannel::onNewConnection() {
+    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+        m_pending.insert(socket, Pending{});
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
+        connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
+            onReadyRead(socket);
+            // An unfinished last line is not a message.
+            m_pending.remove(socket);
+            socket->deleteLater();
+        });
+        if (socket->bytesAvailable() > 0)
+            onReadyRead(socket);
+    }
+}
+
+void NextPostChannel::onReadyRead(QLocalSocket* socket) {
+    auto it = m_pending.find(socket);
+    if (it == m_pending.end())
+        return;
+    QList<int> messages;
+    char buffer[4096];
+    qint64 n;
+    while ((n = socket->read(buffer, sizeof buffer)) > 0) {
+        for (qint64 k = 0; k < n; ++k) {
+            const char c = buffer[k];
+            Pending& p = it.value();
+            if (c == '\n') {
+                int wparam = 0;
+                if (!p.overlong && parseLine(p.line, wparam))
+                    messages.append(wparam);
+                p.line.clear();
+                p.overlong = false;
+            } else if (!p.overlong) {
+                if (p.line.size() >= MaxLine) {
+                    p.overlong = true;
+                    p.line.clear();
+                } else {
+                    p.line.append(c);
+                }
+            }
+        }
+    }
+    // Emitted after reading: a receiver may run a nested event loop (a
+    // message box) during which this socket goes away.
+    for (const int wparam : messages)
+        emit messageReceived(wparam);
+}
+
+bool sendNextPostMessage(const QString& runtimeDir, int wparam, int timeoutMs) {
+    QLocalSocket socket;
+    socket.connectToServer(NextPostChannel::socketPathIn(runtimeDir));
+    if (!socket.waitForConnected(timeoutMs))
+        return false;
+    const QByteArray line = QByteArray::number(wparam) + '\n';
+    if (socket.write(line) != line.size())
+        return false;
+    while (socket.bytesToWrite() > 0)
+        if (!socket.waitForBytesWritten(timeoutMs))
+            return false;
+    socket.disconnectFromServer();
+    if (socket.state() != QLocalSocket::UnconnectedState)
+        socket.waitForDisconnected(timeoutMs);
+    return true;
+}

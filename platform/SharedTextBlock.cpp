@@ -1,0 +1,140 @@
+#include "platform/SharedTextBlock.h"
+
+#include "platform/Paths.h"
+#include "platform/VellumError.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const char kPrefix[] = "BBSSETTEXT:";
+const char kSplit[] = "$TCSPLIT$";
+
+[[noreturn]] void fail() {
+    throw VellumError(QStringLiteral("Error creating map data!"));
+}
+
+bool inRange(uchar b, uchar lo, uchar hi) {
+    return b >= lo && b <= hi;
+}
+
+// Bytes taken by the character that starts at text[i]. A byte that starts no
+// valid sequence counts as one character of its own.
+qsizetype characterLength(const QByteArray& text, qsizetype i) {
+    const auto at = [&](qsizetype k) { return static_cast<uchar>(text.at(k)); };
+    const uchar lead = at(i);
+    if (!inRange(lead, 0x81, 0xFE) || i + 1 >= text.size())
+        return 1;
+    const uchar second = at(i + 1);
+    if (inRange(second, 0x30, 0x39)) {
+        if (i + 3 < text.size() && inRange(at(i + 2), 0x81, 0xFE) && inRange(at(i + 3), 0x30, 0x39))
+            return 4;
+        return 1;
+    }
+    if (inRange(second, 0x40, 0x7E) || inRange(second, 0x80, 0xFE))
+        return 2;
+    return 1;
+}
+
+// Makes sure the file holds the whole block, so that writing through the
+// view can never touch a page beyond its end.
+bool ensureSize(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    if (st.st_size >= SharedTextBlock::Size)
+        return true;
+    // Reserve real pages where the file system can, so a full tmpfs fails
+    // here instead of killing us with SIGBUS at the first write.
+    const int rc = ::posix_fallocate(fd, 0, SharedTextBlock::Size);
+    if (rc == 0)
+        return true;
+    if (rc != EOPNOTSUPP && rc != EINVAL)
+        return false;
+    return ::ftruncate(fd, SharedTextBlock::Size) == 0;
+}
+
+} // namespace
+
+SharedTextBlock::SharedTextBlock(const QString& runtimeDir) : m_runtimeDir(runtimeDir) {}
+
+SharedTextBlock::~SharedTextBlock() {
+    if (m_view)
+        ::munmap(m_view, Size);
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+qsizetype SharedTextBlock::characterBoundary(const QByteArray& text, qsizetype limit) {
+    if (text.size() <= limit)
+        return text.size();
+    qsizetype i = 0;
+    while (i < text.size()) {
+        const qsizetype next = i + characterLength(text, i);
+        if (next > limit)
+            break;
+        i = next;
+    }
+    return i;
+}
+
+QByteArray SharedTextBlock::blockText(const QByteArray& title, const QByteArray& content) {
+    QByteArray text;
+    text.reserve(sizeof kPrefix + title.size() + sizeof kSplit + content.size());
+    text += kPrefix;
+    text += title;
+    text += kSplit;
+    text += content;
+    text.truncate(characterBoundary(text, MaxText));
+    return text;
+}
+
+void SharedTextBlock::open() {
+    QString dir = m_runtimeDir;
+    if (dir.isEmpty()) {
+        try {
+            dir = Paths::runtimeDir();
+        } catch (const VellumError&) {
+            fail();
+        }
+    }
+    if (!dir.endsWith(QLatin1Char('/')))
+        dir += QLatin1Char('/');
+    const QString path = dir + QStringLiteral("MapString");
+    const QByteArray name = QFile::encodeName(path);
+    // O_NOFOLLOW: the block is ours, never the target of a planted link.
+    const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0)
+        fail();
+    if (::fchmod(fd, 0600) != 0 || !ensureSize(fd)) {
+        ::close(fd);
+        fail();
+    }
+    void* view = ::mmap(nullptr, Size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (view == MAP_FAILED) {
+        ::close(fd);
+        fail();
+    }
+    m_fd = fd;
+    m_view = static_cast<char*>(view);
+    m_path = path;
+}
+
+void SharedTextBlock::publish(const QByteArray& title, const QByteArray& content) {
+    if (!m_view)
+        open();
+    // Another process may have shortened the file since; a write to a page
+    // past its end would raise SIGBUS.
+    else if (!ensureSize(m_fd))
+        fail();
+    const QByteArray text = blockText(title, content);
+    std::memcpy(m_view, text.constData(), static_cast<size_t>(text.size()));
+    m_view[text.size()] = '\0';
+}

@@ -1,0 +1,45 @@
+#pragma once
+// The shared text block "MapString": a 100,000-byte file in the runtime
+// folder, mapped shared, from which the browser's "set" pages take the post
+// being edited. The text is NUL-terminated GB18030: "BBSSETTEXT:" + title +
+// "$TCSPLIT$" + content. Readers stop at the first NUL; bytes after it are
+// left over from earlier, longer texts.
+#include <QByteArray>
+#include <QString>
+
+class SharedTextBlock {
+  public:
+    static constexpr qsizetype Size = 100000;
+    // Longest text the block holds; the NUL takes the last byte.
+    static constexpr qsizetype MaxText = Size - 1;
+
+    // runtimeDir empty: Paths::runtimeDir() at the first publish.
+    explicit SharedTextBlock(const QString& runtimeDir = QString());
+    ~SharedTextBlock();
+    SharedTextBlock(const SharedTextBlock&) = delete;
+    SharedTextBlock& operator=(const SharedTextBlock&) = delete;
+
+    // Creates (or opens) and maps the block at the first call, then writes the
+    // text from byte 0. Throws VellumError("Error creating map data!") when the
+    // block cannot be created or mapped; nothing is written then.
+    void publish(const QByteArray& title, const QByteArray& content);
+
+    bool isMapped() const { return m_view != nullptr; }
+    // Full path of the block's file (known after the first publish).
+    QString path() const { return m_path; }
+
+    // The text that publish writes, before its NUL: cut at a character
+    // boundary to at most MaxText bytes.
+    static QByteArray blockText(const QByteArray& title, const QByteArray& content);
+    // Length of the longest prefix of text, at most limit bytes, that ends on
+    // a GB18030 character boundary.
+    static qsizetype characterBoundary(const QByteArray& text, qsizetype limit);
+
+  private:
+    void open();
+
+    QString m_runtimeDir;
+    QString m_path;
+    int m_fd = -1;
+    char* m_view = nullptr;
+};
