@@ -1,5 +1,43 @@
+// Vellum's entry: one instance at a time, the main window and its dialogs,
+// and a close sequence that also runs on SIGTERM and at the end of the session.
+#include "app/TFrmMain.h"
+#include "platform/InstanceLock.h"
+#include "platform/Paths.h"
+#include "platform/SignalWatcher.h"
+#include "platform/VellumError.h"
+
 #include <QApplication>
+#include <QSessionManager>
+
+#include <cstdio>
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    return 0;
+    QApplication::setApplicationName(QStringLiteral("Vellum"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    InstanceLock lock;
+    try {
+        // Another instance holds the lock: end at once, show and write nothing.
+        if (!lock.tryAcquire(Paths::runtimeDir()))
+            return 0;
+    } catch (const VellumError& e) {
+        std::fprintf(stderr, "vellum: %s\n", e.message().toLocal8Bit().constData());
+        return 1;
+    }
+
+    SignalWatcher signalWatcher;
+    TFrmMain window;
+    window.createDialogs();
+    QObject::connect(&window, &TFrmMain::closed, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &window,
+                     [&window](int) { window.closeSequence(false); });
+    // Logging out or shutting down must not lose an edit.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
+                     [&window](QSessionManager&) { window.saveAllCategories(false); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &window,
+                     [&window] { window.closeSequence(false); });
+    window.showAtStartUp();
+    return app.exec();
 }

@@ -38,7 +38,8 @@ QList<QByteArray> splitLines(const QByteArray& data) {
 QByteArray readAll(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw VellumError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
+        throw VellumError(
+            QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
     QByteArray data;
     const qint64 size = file.size();
     if (size > 0) {
@@ -64,7 +65,8 @@ QByteArray readAll(const QString& path) {
 
 namespace {
 [[noreturn]] void failWrite(const QString& path, const QSaveFile& file) {
-    throw VellumError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
+    throw VellumError(
+        QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
 }
 } // namespace
 

@@ -84,7 +84,9 @@ void TDateMan::DeleteRecord(int i, int k) {
         m_lists[k].removeAt(i);
 }
 
-void TDateMan::ClearCategory(int k) { m_lists[k].clear(); }
+void TDateMan::ClearCategory(int k) {
+    m_lists[k].clear();
+}
 
 int TDateMan::FindTitle(int start, const QByteArray& text, int k) const {
     if (text.isEmpty() || start < 0)

@@ -11,7 +11,7 @@
 #include <array>
 
 class TDateMan {
-public:
+  public:
     static constexpr int kCategoryCount = 6;
 
     explicit TDateMan(const QString& dataDir);
@@ -39,7 +39,7 @@ public:
     // Direct read access for views; i must be valid.
     const QByteArray& record(int k, int i) const { return m_lists[k][i]; }
 
-private:
+  private:
     QString m_dataDir;
     std::array<QList<QByteArray>, kCategoryCount> m_lists;
     std::array<QString, kCategoryCount> m_fileNames;

@@ -8,7 +8,7 @@
 #include <QTemporaryDir>
 
 class TestEnv {
-public:
+  public:
     TestEnv();
     QString root() const { return m_root.path() + QLatin1Char('/'); }
     QString programDir() const { return root() + QStringLiteral("home/"); }
@@ -26,6 +26,6 @@ public:
     // The environment for a child process: the same isolated folders.
     QProcessEnvironment processEnvironment() const;
 
-private:
+  private:
     QTemporaryDir m_root;
 };

@@ -1,0 +1,382 @@
+#include "app/TFrmMain.h"
+
+#include "app/CategoryListModel.h"
+#include "app/MessageBoxes.h"
+#include "app/PostRowDelegate.h"
+#include "app/TFrmSearchSubject.h"
+#include "app/TfrmAbout.h"
+#include "app/Tfrmtrans.h"
+#include "markup/TFrmInsertUBB.h"
+#include "markup/TfrmSearchReplace.h"
+#include "net/TFrmDownfile.h"
+#include "net/Tfrmexportdata.h"
+#include "platform/AnsiCodePage.h"
+#include "platform/ErrorReporter.h"
+#include "platform/Paths.h"
+#include "platform/VellumError.h"
+#include "settings/IniFile.h"
+#include "store/TDateMan.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <cstdio>
+
+namespace {
+const QString kProgramTitle = QStringLiteral("VellumV4.3.1");
+
+QFont editorFont() {
+    QFont font;
+    // "宋体" where it exists; an installed CJK font otherwise.
+    font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"),
+                      QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
+                      QStringLiteral("Droid Sans Fallback")});
+    font.setPixelSize(12);
+    return font;
+}
+
+QIcon icon(const QString& name) {
+    return QIcon(QStringLiteral(":/icons/%1.svg").arg(name));
+}
+
+QToolButton* makeToolButton(QWidget* parent, const char* name, const QString& iconName,
+                            const QString& hint, const QString& caption = QString()) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setIcon(icon(iconName));
+    button->setIconSize(QSize(20, 20));
+    button->setToolTip(hint);
+    button->setAutoRaise(true);
+    if (!caption.isEmpty()) {
+        button->setText(caption);
+        button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    }
+    return button;
+}
+} // namespace
+
+TFrmMain::TFrmMain(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("FrmMain"));
+    buildLayout();
+
+    // Creation step, in order.
+    // 1. The daily usage request belongs to remote submission and is sent
+    //    from here once that exists.
+    LoadTabCaptions();                  // 2.
+    m_programDir = Paths::programDir(); // 3.
+    setWindowTitle(kProgramTitle);      // 4.
+    setToolTip(kProgramTitle);
+    LoadSettings(m_settings, iniPath()); // 5.
+    meoContent->setLineWrapMode(m_settings.MemoAutoline ? QPlainTextEdit::WidgetWidth
+                                                        : QPlainTextEdit::NoWrap); // 6.
+    m_editorMode.clear();                                                          // 7.
+    // 8. A missing data folder is created now, so that closing can write.
+    const QString dataDir = m_programDir + QStringLiteral("date");
+    QDir().mkpath(dataDir);
+    m_store = std::make_unique<TDateMan>(dataDir);
+    loadCategories();                       // 9.
+    for (int k = 0; k < kCategories; ++k) { // 10.
+        m_models[k] = new CategoryListModel(m_store.get(), k, this);
+        m_lists[k]->setModel(m_models[k]);
+        connect(m_lists[k]->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                [this, k] { onListSelectionChanged(k); });
+        RefreshCategoryList(k);
+    }
+    // 11, 12. Program location and browser menu registration belong to the
+    //    browser bridge and are made here.
+    Qt::WindowFlags flags = Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                            Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                            Qt::MSWindowsFixedSizeDialogHint;
+    if (m_settings.StayOnTop) // 13.
+        flags |= Qt::WindowStaysOnTopHint;
+    // 15. A tool window has no task-bar button.
+    flags |= Qt::Tool;
+    setWindowFlags(flags);
+    // 14 (start hidden) is applied by showAtStartUp; 16 (the skin) is applied
+    // to the application before the window is built; 17 (the next-post
+    // message) is a local socket opened by the entry.
+
+    if (!m_pendingErrors.isEmpty())
+        QTimer::singleShot(0, this, &TFrmMain::showPendingErrors);
+}
+
+TFrmMain::~TFrmMain() = default;
+
+void TFrmMain::buildLayout() {
+    setFixedSize(kClientWidth, kClientHeight);
+    auto* root = new QVBoxLayout(this);
+    root->setContentsMargins(0, 0, 0, 0);
+    root->setSpacing(0);
+
+    auto* toolbar = new QWidget(this);
+    toolbar->setObjectName(QStringLiteral("CoolBar1"));
+    auto* tools = new QHBoxLayout(toolbar);
+    tools->setContentsMargins(4, 2, 4, 2);
+    tools->setSpacing(2);
+    btnNew = makeToolButton(toolbar, "btnNew", QStringLiteral("new"), QStringLiteral("新建帖子"));
+    btnSave =
+        makeToolButton(toolbar, "btnSave", QStringLiteral("save"), QStringLiteral("保存当前帖子"));
+    btnDel =
+        makeToolButton(toolbar, "btnDel", QStringLiteral("delete"), QStringLiteral("删除当前贴子"));
+    btnConfig = makeToolButton(toolbar, "btnConfig", QStringLiteral("settings"),
+                               QStringLiteral("参数设置"));
+    btnAbout =
+        makeToolButton(toolbar, "btnAbout", QStringLiteral("about"), QStringLiteral("关于软件"));
+    btnHelp = makeToolButton(toolbar, "btnHelp", QStringLiteral("help"),
+                             QStringLiteral("欢迎访问官方论坛"));
+    btnPostData = makeToolButton(toolbar, "btnPostData", QStringLiteral("submit"),
+                                 QStringLiteral("发贴到我的论坛"), QStringLiteral("远程提交"));
+    for (QToolButton* b : {btnNew, btnSave, btnDel})
+        tools->addWidget(b);
+    tools->addSpacing(8);
+    for (QToolButton* b : {btnConfig, btnAbout, btnHelp})
+        tools->addWidget(b);
+    tools->addStretch(1);
+    tools->addWidget(btnPostData);
+    root->addWidget(toolbar);
+
+    auto* body = new QHBoxLayout();
+    body->setContentsMargins(4, 2, 4, 2);
+    body->setSpacing(4);
+
+    // Editor on the left.
+    auto* editor = new QVBoxLayout();
+    editor->setSpacing(3);
+    auto* titleRow = new QHBoxLayout();
+    titleRow->addWidget(new QLabel(QStringLiteral("标题："), this));
+    edtTitle = new QLineEdit(this);
+    edtTitle->setObjectName(QStringLiteral("edtTitle"));
+    titleRow->addWidget(edtTitle, 1);
+    editor->addLayout(titleRow);
+
+    auto* contentRow = new QHBoxLayout();
+    contentRow->setSpacing(1);
+    contentRow->addWidget(new QLabel(QStringLiteral("内容"), this));
+    contentRow->addStretch(1);
+    const struct {
+        const char* name;
+        const char* icon;
+        const char* hint;
+    } inserts[] = {{"btnUrl", "insert-link", "插入链接"},
+                   {"btnImg", "insert-image", "插入图片"},
+                   {"btnFlash", "insert-flash", "插入Flash动画"},
+                   {"btnRm", "insert-real", "插入Real Player视频"},
+                   {"btnMp", "insert-media", "插入Media Player视频"},
+                   {"SpeedButton1", "preview", "在IE中预览帖子"}};
+    for (const auto& b : inserts) {
+        auto* button =
+            makeToolButton(this, b.name, QString::fromLatin1(b.icon), QString::fromUtf8(b.hint));
+        button->setIconSize(QSize(16, 16));
+        button->setFixedSize(22, 20);
+        contentRow->addWidget(button);
+    }
+    editor->addLayout(contentRow);
+    meoContent = new QPlainTextEdit(this);
+    meoContent->setObjectName(QStringLiteral("meoContent"));
+    editor->addWidget(meoContent, 1);
+    body->addLayout(editor, 1);
+
+    // Category lists on the right.
+    auto* lists = new QVBoxLayout();
+    lists->setSpacing(1);
+    BitBtn1 =
+        makeToolButton(this, "BitBtn1", QStringLiteral("dock"), QStringLiteral("窗体停靠模式"));
+    BitBtn1->setIconSize(QSize(12, 12));
+    BitBtn1->setFixedSize(16, 16);
+    lists->addWidget(BitBtn1, 0, Qt::AlignRight);
+    mPage = new QTabWidget(this);
+    mPage->setObjectName(QStringLiteral("mPage"));
+    mPage->setUsesScrollButtons(false);
+    mPage->setDocumentMode(false);
+    mPage->setFixedWidth(155);
+    const QIcon glyph = icon(QStringLiteral("post"));
+    const QFont font = editorFont();
+    for (int k = 0; k < kCategories; ++k) {
+        auto* sheet = new QWidget(mPage);
+        sheet->setObjectName(QStringLiteral("TabSheet%1").arg(k + 1));
+        auto* layout = new QVBoxLayout(sheet);
+        layout->setContentsMargins(0, 0, 0, 0);
+        auto* list = new QListView(sheet);
+        list->setObjectName(QStringLiteral("lbx%1").arg(k));
+        list->setUniformItemSizes(true);
+        list->setSelectionMode(QAbstractItemView::SingleSelection);
+        list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        list->setItemDelegate(new PostRowDelegate(glyph, list));
+        list->setFont(font);
+        list->setContextMenuPolicy(Qt::CustomContextMenu);
+        QPalette pal = list->palette();
+        pal.setColor(QPalette::Base, QColor(240, 251, 255));
+        list->setPalette(pal);
+        layout->addWidget(list);
+        mPage->addTab(sheet, QStringLiteral("Tab%1").arg(k + 1));
+        m_tabSheets[k] = sheet;
+        m_lists[k] = list;
+        connect(list, &QWidget::customContextMenuRequested, this, [this, list](const QPoint& pos) {
+            PopMenuList->popup(list->viewport()->mapToGlobal(pos));
+        });
+    }
+    lists->addWidget(mPage, 1);
+    body->addLayout(lists);
+    root->addLayout(body, 1);
+
+    for (QWidget* w : {static_cast<QWidget*>(edtTitle), static_cast<QWidget*>(meoContent)}) {
+        w->setFont(font);
+        QPalette pal = w->palette();
+        pal.setColor(QPalette::Base, QColor(252, 252, 252));
+        w->setPalette(pal);
+    }
+
+    MyStatusBar = new QStatusBar(this);
+    MyStatusBar->setObjectName(QStringLiteral("MyStatusBar"));
+    MyStatusBar->setSizeGripEnabled(false);
+    for (int i = 0; i < 2; ++i) {
+        auto* panel = new QLabel(MyStatusBar);
+        panel->setObjectName(QStringLiteral("MyStatusBarPanel%1").arg(i));
+        panel->setFixedWidth(50);
+        MyStatusBar->addWidget(panel);
+        m_statusPanels[i] = panel;
+    }
+    root->addWidget(MyStatusBar);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(300);
+    Timer2 = new QTimer(this);
+    Timer2->setObjectName(QStringLiteral("Timer2"));
+    Timer2->setInterval(1000);
+
+    buildListMenu();
+
+    connect(btnNew, &QToolButton::clicked, this, &TFrmMain::NewPost);
+    connect(btnSave, &QToolButton::clicked, this, &TFrmMain::SavePostCommand);
+    connect(btnDel, &QToolButton::clicked, this, &TFrmMain::DeletePost);
+    connect(mPage, &QTabWidget::currentChanged, this, &TFrmMain::onPageChanged);
+}
+
+void TFrmMain::buildListMenu() {
+    PopMenuList = new QMenu(this);
+    PopMenuList->setObjectName(QStringLiteral("PopMenuList"));
+    const struct {
+        const char* name;
+        const char* caption;
+    } items[] = {{"N_DeletePost", "删除此贴..."}, {"N_DeleteAll", "删除全部..."},
+                 {"N_FindPost", "查找帖子"},      {"N_MovePost", "转移帖子到..."},
+                 {"N_Export", "导出数据..."},     {"N_Import", "导入数据..."},
+                 {"N_CustomExport", "自定义导出"}};
+    for (const auto& item : items) {
+        QAction* action = PopMenuList->addAction(QString::fromUtf8(item.caption));
+        action->setObjectName(QString::fromLatin1(item.name));
+    }
+    const QList<QAction*> actions = PopMenuList->actions();
+    connect(actions[0], &QAction::triggered, this, &TFrmMain::DeletePost);
+    connect(actions[1], &QAction::triggered, this, &TFrmMain::DeleteAllPosts);
+    connect(actions[2], &QAction::triggered, this, &TFrmMain::FindPost);
+    connect(actions[3], &QAction::triggered, this, &TFrmMain::MovePost);
+    // Export, import and custom export belong to data exchange; until it is
+    // wired they stay disabled rather than doing nothing.
+    for (int i = 4; i < 7; ++i)
+        actions[i]->setEnabled(false);
+}
+
+void TFrmMain::createDialogs() {
+    m_frmConfig = nullptr; // the settings dialog is created by reloadable settings code
+    new TFrmInsertUBB(this);
+    new TfrmAbout(this);
+    m_frmSearchSubject = new TFrmSearchSubject(this);
+    m_frmTrans = new Tfrmtrans(this);
+    new TfrmSearchReplace(this);
+    new TFrmDownfile(this);
+    new Tfrmexportdata(this);
+}
+
+void TFrmMain::showAtStartUp() {
+    show();
+    Timer1->start();
+}
+
+void TFrmMain::LoadTabCaptions() {
+    const IniFile ini(Paths::programDir() + QStringLiteral("config.ini"));
+    for (int n = 0; n < kCategories; ++n) {
+        const QByteArray key = "tab" + QByteArray::number(n);
+        m_tabCaptions[n] = AnsiCodePage::toUnicode(ini.readString("TabClass", key));
+        if (!m_tabCaptions[n].isEmpty())
+            mPage->setTabText(n, m_tabCaptions[n]);
+        mPage->setTabVisible(n, !m_tabCaptions[n].isEmpty());
+    }
+}
+
+void TFrmMain::loadCategories() {
+    for (int k = 0; k < kCategories; ++k) {
+        try {
+            m_store->LoadCategory(k);
+        } catch (const VellumError& e) {
+            // Never overwrite a file we could not read: it may hold posts.
+            m_loadFailed[k] = true;
+            m_pendingErrors << e.message();
+        }
+    }
+}
+
+void TFrmMain::showPendingErrors() {
+    const QStringList errors = std::exchange(m_pendingErrors, {});
+    for (const QString& message : errors)
+        MessageBoxes::error(
+            this, message + QStringLiteral("\n\n这个分类在本次运行中不会被保存，原文件保持不变。"));
+}
+
+void TFrmMain::reloadSettings() {
+    LoadSettings(m_settings, iniPath());
+}
+
+void TFrmMain::saveAllCategories(bool interactive) {
+    QStringList errors;
+    for (int k = 0; k < kCategories; ++k) {
+        if (m_loadFailed[k])
+            continue;
+        try {
+            m_store->SaveCategory(k);
+        } catch (const VellumError& e) {
+            errors << e.message();
+        }
+    }
+    for (const QString& message : errors) {
+        std::fprintf(stderr, "vellum: %s\n", message.toLocal8Bit().constData());
+        if (interactive)
+            MessageBoxes::error(this, message);
+    }
+}
+
+void TFrmMain::closeSequence(bool interactive) {
+    if (m_closed)
+        return;
+    m_closed = true;
+    Timer1->stop();
+    Timer2->stop();
+    saveAllCategories(interactive);
+    try {
+        IniFile(iniPath()).writeInteger("Common", "WinState", width() == 155 ? 1 : 0);
+    } catch (const VellumError& e) {
+        std::fprintf(stderr, "vellum: %s\n", e.message().toLocal8Bit().constData());
+        if (interactive)
+            MessageBoxes::error(this, e.message());
+    }
+    emit closed();
+}
+
+void TFrmMain::closeEvent(QCloseEvent* event) {
+    closeSequence(true);
+    event->accept();
+}

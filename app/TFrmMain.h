@@ -1,0 +1,143 @@
+#pragma once
+// The main window: owns the post store, the six category lists, the editor and
+// the settings mirror, and runs the start-up and close sequences.
+#include "settings/SettingsMirror.h"
+
+#include <QByteArray>
+#include <QStringList>
+#include <QWidget>
+
+#include <array>
+#include <memory>
+
+class CategoryListModel;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QMenu;
+class QPlainTextEdit;
+class QStatusBar;
+class QTabWidget;
+class QTimer;
+class QToolButton;
+class TDateMan;
+class TFrmConfig;
+class TFrmSearchSubject;
+class Tfrmtrans;
+
+class TFrmMain : public QWidget {
+    Q_OBJECT
+  public:
+    static constexpr int kCategories = 6;
+    static constexpr int kClientWidth = 492;
+    static constexpr int kClientHeight = 379;
+
+    explicit TFrmMain(QWidget* parent = nullptr);
+    ~TFrmMain() override;
+
+    // Entry step 3: the other windows, each created once, in their order.
+    void createDialogs();
+    // Shows the window unless it starts hidden.
+    void showAtStartUp();
+
+    // Closing: write the six categories in order, then the window state. Runs
+    // once; later calls do nothing. interactive=false reports errors on
+    // standard error only (a signal or the end of the session).
+    void closeSequence(bool interactive);
+    // Writes every category that was read at start (the end of the session).
+    void saveAllCategories(bool interactive);
+
+    // --- Post list and editor -------------------------------------------
+    int activeCategory() const;
+    int selectedRow(int category) const;
+    void selectRow(int category, int row);
+    void RefreshCategoryList(int k);
+    void LoadSelectedPost();
+    void NewPost();
+    void SavePostCommand();
+    void SavePost(const QString& title, const QString& content);
+    void DeletePost();
+    void DeleteAllPosts();
+    void FindPost();
+    void MovePost();
+    void SelectNextPost();
+    void onNextPostMessage(int wparam);
+
+    // --- Editor state, shared with the capture poll ------------------------
+    const QString& editorMode() const { return m_editorMode; }
+    void setEditorMode(const QString& mode) { m_editorMode = mode; }
+    bool capturedTitle() const { return m_capturedTitle; }
+    void setCapturedTitle(bool on) { m_capturedTitle = on; }
+    QString statusText() const;
+    void setStatusText(const QString& text);
+    QString titleText() const;
+    // Sets the title field; each line break becomes one blank.
+    void setTitleText(const QString& text);
+    // The memo's text with CR LF between lines, as posts store it.
+    QString contentText() const;
+    void setContentText(const QString& text);
+    void PublishPost(const QString& title, const QString& content);
+
+    TSettingsMirror& settings() { return m_settings; }
+    const QString& programDir() const { return m_programDir; }
+    TDateMan& store() { return *m_store; }
+    QString tabCaption(int k) const { return m_tabCaptions[k]; }
+    bool tabVisible(int k) const { return !m_tabCaptions[k].isEmpty(); }
+    // Rereads the settings mirror from config.ini.
+    void reloadSettings();
+
+  signals:
+    // The close sequence has run; the program should end.
+    void closed();
+    // A post was stored by SavePost; the toast shows the notice.
+    void postSaved();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void buildLayout();
+    void buildListMenu();
+    void LoadTabCaptions();
+    void loadCategories();
+    void onListSelectionChanged(int category);
+    void onPageChanged(int index);
+    void showPendingErrors();
+    QString iniPath() const { return m_programDir + QStringLiteral("config.ini"); }
+
+    QString m_programDir;
+    std::unique_ptr<TDateMan> m_store;
+    TSettingsMirror m_settings;
+    QString m_editorMode;
+    bool m_capturedTitle = false;
+    std::array<QString, kCategories> m_tabCaptions;
+    std::array<bool, kCategories> m_loadFailed{};
+    QStringList m_pendingErrors;
+    bool m_closed = false;
+    int m_programmaticSelection = 0;
+
+    std::array<QWidget*, kCategories> m_tabSheets{};
+    std::array<QListView*, kCategories> m_lists{};
+    std::array<CategoryListModel*, kCategories> m_models{};
+
+    QToolButton* btnNew = nullptr;
+    QToolButton* btnSave = nullptr;
+    QToolButton* btnDel = nullptr;
+    QToolButton* btnConfig = nullptr;
+    QToolButton* btnAbout = nullptr;
+    QToolButton* btnHelp = nullptr;
+    QToolButton* btnPostData = nullptr;
+    QLineEdit* edtTitle = nullptr;
+    QPlainTextEdit* meoContent = nullptr;
+    QTabWidget* mPage = nullptr;
+    QToolButton* BitBtn1 = nullptr;
+    QStatusBar* MyStatusBar = nullptr;
+    std::array<QLabel*, 2> m_statusPanels{};
+    QTimer* Timer1 = nullptr;
+    QTimer* Timer2 = nullptr;
+    QMenu* PopMenuList = nullptr;
+
+    TFrmConfig* m_frmConfig = nullptr;
+    TFrmSearchSubject* m_frmSearchSubject = nullptr;
+    Tfrmtrans* m_frmTrans = nullptr;
+};
