@@ -1,0 +1,400 @@
+#include "settings/IniFile.h"
+
+#include "platform/VellumError.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <utility>
+
+namespace {
+
+struct Line {
+    QByteArray text; // without its line break
+    QByteArray eol;  // "\r\n", "\n", "\r" or empty for an unterminated last line
+};
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+QByteArrayView trimmed(QByteArrayView v) {
+    qsizetype b = 0;
+    qsizetype e = v.size();
+    while (b < e && isBlank(v[b]))
+        ++b;
+    while (e > b && isBlank(v[e - 1]))
+        --e;
+    return v.sliced(b, e - b);
+}
+
+char asciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
+
+// Names fold only ASCII letters: bytes of a multi-byte character stay as they
+// are.
+bool sameName(QByteArrayView a, QByteArrayView b) {
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        if (asciiLower(a[i]) != asciiLower(b[i]))
+            return false;
+    }
+    return true;
+}
+
+QList<Line> splitLines(const QByteArray& data) {
+    QList<Line> lines;
+    qsizetype start = 0;
+    const qsizetype n = data.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = data[i];
+        if (c != '\n' && c != '\r')
+            continue;
+        Line line;
+        line.text = data.mid(start, i - start);
+        if (c == '\r' && i + 1 < n && data[i + 1] == '\n') {
+            line.eol = QByteArrayLiteral("\r\n");
+            ++i;
+        } else {
+            line.eol = QByteArray(1, c);
+        }
+        lines.append(std::move(line));
+        start = i + 1;
+    }
+    if (start < n)
+        lines.append(Line{data.mid(start), QByteArray()});
+    return lines;
+}
+
+QByteArray joinLines(const QList<Line>& lines) {
+    QByteArray out;
+    for (const Line& line : lines) {
+        out += line.text;
+        out += line.eol;
+    }
+    return out;
+}
+
+// New lines take the style of the file's first line break; a new file gets
+// CR LF like every other text file of the program.
+QByteArray lineEndStyle(const QList<Line>& lines) {
+    for (const Line& line : lines) {
+        if (!line.eol.isEmpty())
+            return line.eol;
+    }
+    return QByteArrayLiteral("\r\n");
+}
+
+bool sectionName(QByteArrayView text, QByteArrayView* name) {
+    const QByteArrayView t = trimmed(text);
+    if (t.isEmpty() || t[0] != '[')
+        return false;
+    QByteArrayView inner = t.sliced(1);
+    const qsizetype close = inner.indexOf(']');
+    if (close >= 0)
+        inner = inner.first(close);
+    *name = trimmed(inner);
+    return true;
+}
+
+// A key line holds an equals sign and is neither a section header nor a
+// comment.
+bool keyLine(QByteArrayView text, QByteArrayView* name, qsizetype* equals) {
+    const QByteArrayView t = trimmed(text);
+    if (t.isEmpty() || t[0] == '[' || t[0] == ';')
+        return false;
+    const qsizetype eq = text.indexOf('=');
+    if (eq < 0)
+        return false;
+    *name = trimmed(text.first(eq));
+    *equals = eq;
+    return true;
+}
+
+QByteArray valueOf(QByteArrayView text, qsizetype equals) {
+    QByteArrayView v = trimmed(text.sliced(equals + 1));
+    if (v.size() >= 2 && (v[0] == '"' || v[0] == '\'') && v[v.size() - 1] == v[0])
+        v = v.sliced(1, v.size() - 2);
+    return v.toByteArray();
+}
+
+// A value that would lose something on reading (blanks at its ends, or a pair
+// of quotes of its own) is written inside double quotes, which reading takes
+// off again.
+QByteArray encodeValue(QByteArrayView value) {
+    const bool blankEnds = !value.isEmpty() && (isBlank(value[0]) || isBlank(value.back()));
+    const bool quoted =
+        value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0];
+    QByteArray out;
+    if (blankEnds || quoted) {
+        out.reserve(value.size() + 2);
+        out += '"';
+        out += value;
+        out += '"';
+    } else {
+        out = value.toByteArray();
+    }
+    return out;
+}
+
+struct Location {
+    qsizetype section = -1; // header line
+    qsizetype end = -1;     // first line after the section
+    qsizetype lastKey = -1; // last key line of the section
+    qsizetype key = -1;     // first line of the wanted key
+    qsizetype equals = -1;
+};
+
+Location locate(const QList<Line>& lines, QByteArrayView section, QByteArrayView key) {
+    Location loc;
+    const QByteArrayView wantSection = trimmed(section);
+    const QByteArrayView wantKey = trimmed(key);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QByteArrayView name;
+        if (sectionName(lines[i].text, &name)) {
+            if (loc.section >= 0) {
+                loc.end = i;
+                return loc;
+            }
+            if (sameName(name, wantSection))
+                loc.section = i;
+            continue;
+        }
+        if (loc.section < 0)
+            continue;
+        qsizetype eq = -1;
+        if (keyLine(lines[i].text, &name, &eq)) {
+            loc.lastKey = i;
+            if (loc.key < 0 && !wantKey.isNull() && sameName(name, wantKey)) {
+                loc.key = i;
+                loc.equals = eq;
+            }
+        }
+    }
+    if (loc.section >= 0)
+        loc.end = lines.size();
+    return loc;
+}
+
+QByteArray readFileOrEmpty(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+[[noreturn]] void failWrite(const QString& path) {
+    throw VellumError(QStringLiteral("Unable to write to %1").arg(path));
+}
+
+// Reads the file for a change. A file that exists but cannot be read must not
+// be replaced by a file that holds only the new key.
+QList<Line> loadForWrite(const QString& path) {
+    QFile file(path);
+    if (!file.exists())
+        return {};
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        failWrite(path);
+    return splitLines(file.readAll());
+}
+
+void store(const QString& path, const QList<Line>& lines) {
+    const QByteArray data = joinLines(lines);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        failWrite(path);
+    if (file.write(data) != data.size()) {
+        file.cancelWriting();
+        failWrite(path);
+    }
+    if (!file.commit())
+        failWrite(path);
+}
+
+} // namespace
+
+IniFile::IniFile(QString path) : m_path(std::move(path)) {}
+
+bool IniFile::parseInteger(QByteArrayView text, int* value) {
+    QByteArrayView t = trimmed(text);
+    bool negative = false;
+    if (!t.isEmpty() && (t[0] == '+' || t[0] == '-')) {
+        negative = t[0] == '-';
+        t = t.sliced(1);
+    }
+    if (t.isEmpty())
+        return false;
+    qint64 result = 0;
+    if (t.size() >= 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
+        t = t.sliced(2);
+        if (t.isEmpty())
+            return false;
+        for (char c : t) {
+            int digit;
+            if (c >= '0' && c <= '9')
+                digit = c - '0';
+            else if (c >= 'a' && c <= 'f')
+                digit = c - 'a' + 10;
+            else if (c >= 'A' && c <= 'F')
+                digit = c - 'A' + 10;
+            else
+                return false;
+            result = result * 16 + digit;
+            if (result > 0xFFFFFFFFLL)
+                return false;
+        }
+        // Hexadecimal spells the 32 bits, so 0xFFFFFFFF is -1.
+        qint64 v = static_cast<qint32>(static_cast<quint32>(result));
+        if (negative)
+            v = -v;
+        if (v > 0x7FFFFFFFLL)
+            return false;
+        *value = static_cast<int>(v);
+        return true;
+    }
+    for (char c : t) {
+        if (c < '0' || c > '9')
+            return false;
+        result = result * 10 + (c - '0');
+        if (result > 0x80000000LL)
+            return false;
+    }
+    if (negative)
+        result = -result;
+    if (result > 0x7FFFFFFFLL)
+        return false;
+    *value = static_cast<int>(result);
+    return true;
+}
+
+QByteArray IniFile::readString(QByteArrayView section, QByteArrayView key,
+                               const QByteArray& defaultValue) const {
+    const QList<Line> lines = splitLines(readFileOrEmpty(m_path));
+    const Location loc = locate(lines, section, key);
+    if (loc.key < 0)
+        return defaultValue;
+    return valueOf(lines[loc.key].text, loc.equals);
+}
+
+int IniFile::readInteger(QByteArrayView section, QByteArrayView key, int defaultValue) const {
+    const QList<Line> lines = splitLines(readFileOrEmpty(m_path));
+    const Location loc = locate(lines, section, key);
+    if (loc.key < 0)
+        return defaultValue;
+    int value = 0;
+    if (!parseInteger(valueOf(lines[loc.key].text, loc.equals), &value))
+        return defaultValue;
+    return value;
+}
+
+bool IniFile::readBool(QByteArrayView section, QByteArrayView key, bool defaultValue) const {
+    return readInteger(section, key, defaultValue ? 1 : 0) != 0;
+}
+
+bool IniFile::sectionExists(QByteArrayView section) const {
+    const QList<Line> lines = splitLines(readFileOrEmpty(m_path));
+    return locate(lines, section, QByteArrayView()).section >= 0;
+}
+
+bool IniFile::valueExists(QByteArrayView section, QByteArrayView key) const {
+    const QList<Line> lines = splitLines(readFileOrEmpty(m_path));
+    return locate(lines, section, key).key >= 0;
+}
+
+QList<QByteArray> IniFile::sectionKeys(QByteArrayView section) const {
+    const QList<Line> lines = splitLines(readFileOrEmpty(m_path));
+    const Location loc = locate(lines, section, QByteArrayView());
+    QList<QByteArray> keys;
+    if (loc.section < 0)
+        return keys;
+    for (qsizetype i = loc.section + 1; i < loc.end; ++i) {
+        QByteArrayView name;
+        qsizetype eq = -1;
+        if (keyLine(lines[i].text, &name, &eq))
+            keys.append(name.toByteArray());
+    }
+    return keys;
+}
+
+void IniFile::writeString(QByteArrayView section, QByteArrayView key, QByteArrayView value) const {
+    // A line break would end the value and start a line of its own.
+    if (value.contains('\n') || value.contains('\r'))
+        failWrite(m_path);
+    QList<Line> lines = loadForWrite(m_path);
+    const QByteArray eol = lineEndStyle(lines);
+    const QByteArray encoded = encodeValue(value);
+    const Location loc = locate(lines, section, key);
+    if (loc.key >= 0) {
+        // Keep the spacing around the old value; change the value text only.
+        Line& line = lines[loc.key];
+        const qsizetype restStart = loc.equals + 1;
+        const QByteArrayView rest = QByteArrayView(line.text).sliced(restStart);
+        qsizetype lead = 0;
+        while (lead < rest.size() && isBlank(rest[lead]))
+            ++lead;
+        qsizetype trail = 0;
+        if (lead < rest.size()) {
+            while (trail < rest.size() && isBlank(rest[rest.size() - 1 - trail]))
+                ++trail;
+        }
+        line.text = line.text.left(restStart + lead) + encoded + line.text.right(trail);
+    } else if (loc.section >= 0) {
+        const qsizetype after = loc.lastKey >= 0 ? loc.lastKey : loc.section;
+        if (lines[after].eol.isEmpty())
+            lines[after].eol = eol;
+        lines.insert(after + 1, Line{trimmed(key).toByteArray() + '=' + encoded, eol});
+    } else {
+        if (!lines.isEmpty()) {
+            if (lines.back().eol.isEmpty())
+                lines.back().eol = eol;
+            if (!trimmed(lines.back().text).isEmpty())
+                lines.append(Line{QByteArray(), eol});
+        }
+        lines.append(Line{'[' + trimmed(section).toByteArray() + ']', eol});
+        lines.append(Line{trimmed(key).toByteArray() + '=' + encoded, eol});
+    }
+    store(m_path, lines);
+}
+
+void IniFile::writeInteger(QByteArrayView section, QByteArrayView key, int value) const {
+    writeString(section, key, QByteArray::number(value));
+}
+
+void IniFile::writeBool(QByteArrayView section, QByteArrayView key, bool value) const {
+    writeString(section, key, value ? QByteArrayView("1") : QByteArrayView("0"));
+}
+
+void IniFile::deleteKey(QByteArrayView section, QByteArrayView key) const {
+    if (!QFile::exists(m_path))
+        return;
+    QList<Line> lines = loadForWrite(m_path);
+    const Location loc = locate(lines, section, key);
+    if (loc.key < 0)
+        return;
+    const QByteArrayView wantKey = trimmed(key);
+    qsizetype removed = 0;
+    for (qsizetype i = loc.end - 1; i >= loc.key; --i) {
+        QByteArrayView name;
+        qsizetype eq = -1;
+        if (keyLine(lines[i].text, &name, &eq) && sameName(name, wantKey)) {
+            lines.removeAt(i);
+            ++removed;
+        }
+    }
+    if (removed > 0)
+        store(m_path, lines);
+}
+
+void IniFile::eraseSection(QByteArrayView section) const {
+    if (!QFile::exists(m_path))
+        return;
+    QList<Line> lines = loadForWrite(m_path);
+    const Location loc = locate(lines, section, QByteArrayView());
+    if (loc.section < 0)
+        return;
+    lines.remove(loc.section, loc.end - loc.section);
+    store(m_path, lines);
+}
