@@ -58,6 +58,9 @@ QByteArray readAll(const QString& path) {
     }
     // A file that grows while being read, or a special file with no size.
     const QByteArray rest = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw VellumError(
+            QStringLiteral("Cannot read file \"%1\". %2").arg(path, file.errorString()));
     if (!rest.isEmpty())
         data.append(rest);
     return data;

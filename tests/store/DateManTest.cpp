@@ -1,0 +1,120 @@
+#include "store/ProgressIndicator.h"
+#include "store/TDateMan.h"
+#include "tests/support/TestEnv.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+namespace {
+struct RecordingProgress : ProgressIndicator {
+    int min = -1, max = -1, pos = 0;
+    void setMinimum(int v) override { min = v; }
+    void setMaximum(int v) override { max = v; }
+    void setPosition(int v) override { pos = v; }
+};
+
+void fill(TDateMan& store, int k, const QList<QByteArray>& lines) {
+    store.ClearCategory(k);
+    for (const QByteArray& line : lines)
+        if (!store.AddRecord(line, k) && line.isEmpty())
+            ADD_FAILURE();
+}
+} // namespace
+
+TEST(DateMan, PositionalOperationsIgnoreBadArguments) {
+    TestEnv env;
+    TDateMan store(env.dataDir());
+    fill(store, 0, {"a$TCSPLIT$1", "b$TCSPLIT$2"});
+    EXPECT_EQ(store.AddRecord("", 0), -1);
+    store.ReplaceRecord("", 0, 0);
+    store.DeleteRecord(5, 0);
+    store.DeleteRecord(-1, 0);
+    QByteArray out = "untouched";
+    store.GetRecord(2, 0, out);
+    EXPECT_EQ(out, "untouched");
+    store.GetRecord(1, 0, out);
+    EXPECT_EQ(out, "b$TCSPLIT$2");
+    store.ReplaceRecord("c$TCSPLIT$3", 0, 0);
+    store.DeleteRecord(1, 0);
+    ASSERT_EQ(store.RecordCount(0), 1);
+    EXPECT_EQ(store.record(0, 0), "c$TCSPLIT$3");
+    EXPECT_EQ(store.LoadCategory(3), 0); // missing file: empty, no error
+    EXPECT_EQ(store.AppendFromFile(0, env.root() + "nope.qre"), 0);
+    EXPECT_EQ(store.RecordCount(0), 1);
+}
+
+TEST(DateMan, FindTitleScansTitlesFromStartWithoutWrapping) {
+    TestEnv env;
+    TDateMan store(env.dataDir());
+    // row 2 has no separator: its whole line is searched.
+    fill(store, 0,
+         {"abc$TCSPLIT$x", "ABC$TCSPLIT$abc", "xxabcxx", "q$TCSPLIT$abc",
+          "\xb0\xa1\xb0\xa1$TCSPLIT$", "title abc$TCSPLIT$"});
+    struct Case {
+        int start;
+        QByteArray text;
+        int expected;
+    } cases[] = {
+        {0, "abc", 0},
+        {1, "abc", 2},
+        {3, "abc", 5},
+        {6, "abc", -1},
+        {0, "ABC", 1},
+        {2, "ABC", -1},
+        {0, "", -1},
+        {0, "$TCSPLIT$", -1},
+        // GBK "啊啊" is b0a1 b0a1; the bytes a1b0 straddle two characters.
+        {0, "\xa1\xb0", -1},
+        {0, "\xb0\xa1", 4},
+        {-1, "abc", -1},
+        {99, "abc", -1},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(store.FindTitle(c.start, c.text, 0), c.expected)
+            << c.start << " " << c.text.toHex().constData();
+}
+
+TEST(DateMan, ExportWithRuleExpandsEveryPostAndSkipsLinesWithoutSeparator) {
+    TestEnv env;
+    TDateMan store(env.dataDir());
+    const QString out = env.root() + "out.txt";
+    struct Case {
+        QList<QByteArray> lines;
+        QByteArray rule;
+        bool sql;
+        QByteArray expected; // empty: no file written
+        int positions;
+    } cases[] = {
+        {{"Tom's$TCSPLIT$it's$1310$ok"},
+         "INSERT INTO t VALUES('$title','$content');",
+         true,
+         "INSERT INTO t VALUES('Tom's','it''s\\r\\nok');\r\n",
+         1},
+        {{"T$TCSPLIT$a$1310$b", "plain line", "U$TCSPLIT$'"},
+         "[$title]\r\n$content",
+         false,
+         "[T]\r\na\r\nb\r\n[U]\r\n'\r\n",
+         2},
+        {{"$content$TCSPLIT$X"}, "$title/$content", false, "X/X\r\n", 1},
+        {{"only", ""}, "$title", false, "", 0},
+        {{}, "$title", false, "", 0},
+    };
+    for (const Case& c : cases) {
+        QFile::remove(out);
+        fill(store, 1, c.lines);
+        RecordingProgress progress;
+        const int count = store.ExportWithRule(1, out, c.rule, c.sql, &progress);
+        EXPECT_EQ(count, store.RecordCount(1));
+        EXPECT_EQ(progress.min, 0);
+        EXPECT_EQ(progress.max, store.RecordCount(1));
+        EXPECT_EQ(progress.pos, c.positions);
+        QFile file(out);
+        if (c.expected.isEmpty()) {
+            EXPECT_FALSE(file.exists()) << c.rule.constData();
+        } else {
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            EXPECT_EQ(file.readAll(), c.expected);
+        }
+    }
+}
