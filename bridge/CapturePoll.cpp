@@ -1,0 +1,181 @@
+#include "bridge/CapturePoll.h"
+
+#include "bridge/ClipboardCommand.h"
+#include "bridge/TagBuilder.h"
+#include "platform/AnsiCodePage.h"
+#include "platform/VellumError.h"
+#include "store/PostLine.h"
+
+#include <exception>
+
+namespace {
+const QString kModeAdd = QStringLiteral("ADD");
+const QString kModeEdit = QStringLiteral("EDIT");
+
+// The timer is off for the whole tick, including a modal picture list, and on
+// again however the tick ends.
+class PollPause {
+  public:
+    explicit PollPause(CaptureHost& host) : m_host(host) { m_host.setPollEnabled(false); }
+    ~PollPause() { m_host.setPollEnabled(true); }
+    PollPause(const PollPause&) = delete;
+    PollPause& operator=(const PollPause&) = delete;
+
+  private:
+    CaptureHost& m_host;
+};
+
+QByteArray bytes(const QString& text) {
+    return AnsiCodePage::fromUnicode(text);
+}
+} // namespace
+
+CapturePoll::CapturePoll(CaptureHost& host) : m_host(host) {}
+
+void CapturePoll::Timer1Timer() {
+    // An unchanged clipboard would give the same answer as last time: either
+    // no text, or a text we already saw (a command empties the clipboard).
+    if (!m_clipboard.changedSinceRead())
+        return;
+    if (!ClipboardText::hasText()) {
+        m_clipboard.markRead();
+        return;
+    }
+    PollPause pause(m_host);
+    const QString text = AnsiCodePage::toUnicode(m_clipboard.read());
+    if (text.isEmpty() || !IsClipboardCommand(text))
+        return;
+    try {
+        runCommand(text);
+    } catch (const std::exception& e) {
+        // The command must not stay on the clipboard to fail again next tick.
+        ClipboardText::clear();
+        const auto* ve = dynamic_cast<const VellumError*>(&e);
+        m_host.showError(ve ? ve->message() : QString::fromLocal8Bit(e.what()));
+    }
+}
+
+void CapturePoll::runCommand(const QString& text) {
+    if (m_host.editorMode().isEmpty())
+        m_host.setEditorMode(kModeAdd);
+
+    const ClipboardCommand command = ParseClipboardCommand(text);
+    switch (command.kind) {
+    case CommandKind::Image:
+        captureImage(command.payload);
+        break;
+    case CommandKind::Link:
+        captureLink(command.payload);
+        break;
+    case CommandKind::Title:
+        captureTitle(command.payload);
+        break;
+    case CommandKind::Content:
+        captureContent(command.payload);
+        break;
+    case CommandKind::AllPictures:
+        // The clipboard keeps the command until the dialog closes; the
+        // paused timer keeps it from running twice.
+        m_host.showPictureList(bytes(command.payload));
+        break;
+    case CommandKind::None:
+        break;
+    }
+
+    m_host.publishPost(m_host.titleText(), m_host.contentText());
+    // Also removes what publishing may have put there: after a command the
+    // clipboard is always empty.
+    ClipboardText::clear();
+
+    const TSettingsMirror& settings = m_host.settings();
+    if (settings.SoundOnSucc && (!m_host.titleText().isEmpty() || !m_host.contentText().isEmpty()))
+        m_host.playSuccessSound();
+    if (m_host.settings().RetoreMainWin)
+        m_host.restoreMainWindow();
+}
+
+void CapturePoll::appendTag(const QString& line) {
+    m_host.appendContentLine(line);
+}
+
+void CapturePoll::captureImage(const QString& payload) {
+    const QString address = ImageAddress(payload);
+    if (ContentHoldsAddress(m_host.contentText(), address))
+        return;
+    const TSettingsMirror& s = m_host.settings();
+    if (s.NoConvert)
+        appendTag(address);
+    else if (s.Convert2UBB)
+        appendTag(AnsiCodePage::toUnicode(MakeUbbTag(TagKind::Image, bytes(address), {}, s)));
+    else
+        appendTag(AnsiCodePage::toUnicode(MakeHtmlTag(TagKind::Image, bytes(address), {})));
+}
+
+void CapturePoll::captureLink(const QString& payload) {
+    const LinkParts link = SplitLinkPayload(payload);
+    if (ContentHoldsAddress(m_host.contentText(), link.address))
+        return;
+    const TSettingsMirror& s = m_host.settings();
+    if (s.NoConvert)
+        appendTag(link.address);
+    else if (s.Convert2UBB)
+        appendTag(AnsiCodePage::toUnicode(
+            MakeUbbTag(TagKind::Link, bytes(link.address), bytes(link.description), s)));
+    else
+        appendTag(AnsiCodePage::toUnicode(
+            MakeHtmlTag(TagKind::Link, bytes(link.address), bytes(link.description))));
+}
+
+void CapturePoll::captureTitle(const QString& payload) {
+    m_host.setTitleText(payload);
+    if (m_host.settings().ClearContentOnGetTitle)
+        m_host.clearContent();
+    m_host.setEditorMode(kModeAdd);
+    m_host.setStatusText(QStringLiteral("新建"));
+    m_host.setCapturedTitle(true);
+    m_stored.reset();
+}
+
+void CapturePoll::captureContent(const QString& payload) {
+    const QString before = m_host.contentText();
+    m_host.appendContentLine(payload);
+    const QString title = m_host.titleText();
+    const QString content = m_host.contentText();
+    if (!title.isEmpty() && !content.isEmpty() && m_host.capturedTitle() &&
+        m_host.settings().GetAutoSave)
+        autoSave(title, content, before);
+}
+
+void CapturePoll::autoSave(const QString& title, const QString& content,
+                           const QString& contentBefore) {
+    const int category = m_host.activeCategory();
+    int row = m_host.selectedRow();
+    if (m_host.editorMode() == kModeEdit && row < 0) {
+        // Our post lost its selection (saved by hand, a move or an import
+        // refreshed the list). Replace it only where it still stands
+        // unchanged, as stored by us or as the editor held it before this
+        // capture; otherwise keep it and store this one as a new post.
+        bool intact = false;
+        if (m_stored && m_stored->category == category) {
+            const std::optional<QByteArray> current = m_host.record(category, m_stored->row);
+            intact = current && (*current == m_stored->line ||
+                                 *current == EncodePost(bytes(title), bytes(contentBefore)));
+        }
+        if (intact) {
+            row = m_stored->row;
+            m_host.selectRow(row);
+        } else {
+            m_host.setEditorMode(kModeAdd);
+        }
+    }
+
+    const bool adding = m_host.editorMode() != kModeEdit;
+    m_host.savePost(title, content);
+    if (adding)
+        row = m_host.rowCount() - 1;
+
+    m_host.selectRow(row);
+    m_host.setEditorMode(kModeEdit);
+    m_host.setStatusText(QStringLiteral("编辑"));
+    m_stored = StoredPost{category, row, EncodePost(bytes(title), bytes(content))};
+}

@@ -1,0 +1,144 @@
+#include "bridge/TagBuilder.h"
+
+#include "platform/AnsiCodePage.h"
+
+#include <QPlainTextEdit>
+#include <QTextCursor>
+#include <QTextDocument>
+
+namespace {
+
+// Length of the GB18030 character that starts at p: one byte for ASCII and for
+// anything malformed, two for a double-byte character, four for a four-byte one.
+qsizetype characterLength(const uchar* p, qsizetype remaining) {
+    const uchar b = p[0];
+    if (b < 0x81 || b == 0xFF || remaining < 2)
+        return 1;
+    const uchar b2 = p[1];
+    if (b2 >= 0x30 && b2 <= 0x39) {
+        if (remaining >= 4 && p[2] >= 0x81 && p[2] <= 0xFE && p[3] >= 0x30 && p[3] <= 0x39)
+            return 4;
+        return 1;
+    }
+    if ((b2 >= 0x40 && b2 <= 0x7E) || (b2 >= 0x80 && b2 <= 0xFE))
+        return 2;
+    return 1;
+}
+
+QString normalisedBreaks(QString text) {
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
+} // namespace
+
+QByteArray UbbTemplate(TagKind kind, const TSettingsMirror& settings) {
+    switch (kind) {
+    case TagKind::Link:
+        return settings.UBBUrl;
+    case TagKind::Image:
+        return settings.UBBImg;
+    case TagKind::Flash:
+        return settings.UBBFlash;
+    case TagKind::Real:
+        return settings.UBBRm;
+    case TagKind::Media:
+        return settings.UBBMp;
+    }
+    return {};
+}
+
+QByteArray LeftCharacters(const QByteArray& text, int n) {
+    const auto* p = reinterpret_cast<const uchar*>(text.constData());
+    const qsizetype size = text.size();
+    qsizetype pos = 0;
+    for (int i = 0; i < n && pos < size; ++i)
+        pos += characterLength(p + pos, size - pos);
+    return text.left(pos);
+}
+
+MediaSize SplitSizeText(const QByteArray& size) {
+    // ',' is never part of a multi-byte GB18030 character, so a byte search is safe.
+    const qsizetype comma = size.indexOf(',');
+    if (comma < 0)
+        return {QByteArray(), LeftCharacters(size, 5)};
+    return {size.left(comma), LeftCharacters(size.mid(comma + 1), 5)};
+}
+
+QByteArray MakeUbbTag(TagKind kind, const QByteArray& first, const QByteArray& second,
+                      const TSettingsMirror& settings) {
+    // '$' is never a byte of a multi-byte character, so "$n" matches whole
+    // characters only. Each replacement runs over the result of the one before.
+    QByteArray tag = UbbTemplate(kind, settings);
+    switch (kind) {
+    case TagKind::Link:
+    case TagKind::Image:
+        tag.replace("$1", first);
+        tag.replace("$2", second);
+        break;
+    case TagKind::Flash:
+    case TagKind::Real:
+    case TagKind::Media: {
+        const MediaSize wh = SplitSizeText(first);
+        tag.replace("$1", wh.width);
+        tag.replace("$2", wh.height);
+        tag.replace("$3", second);
+        break;
+    }
+    }
+    return tag;
+}
+
+QByteArray MakeHtmlTag(TagKind kind, const QByteArray& address, const QByteArray& description) {
+    QByteArray tag;
+    if (kind == TagKind::Link)
+        tag = "<a href=$1 target=_blank>$2</a>";
+    else if (kind == TagKind::Image)
+        tag = "<img src=$1 border=0>";
+    else
+        return {};
+    tag.replace("$1", address);
+    tag.replace("$2", description);
+    return tag;
+}
+
+bool ContentHoldsAddress(const QString& content, const QString& address) {
+    return !address.isEmpty() && content.contains(address, Qt::CaseSensitive);
+}
+
+QString ContentWithLine(const QString& content, const QString& line) {
+    const QString text = normalisedBreaks(line);
+    if (content.isEmpty())
+        return text;
+    if (content.endsWith(QLatin1Char('\n')))
+        return content + text;
+    return content + QLatin1Char('\n') + text;
+}
+
+void AppendContentLine(QPlainTextEdit* memo, const QString& line) {
+    if (!memo)
+        return;
+    // A cursor of our own at the end: the user's caret and selection stay.
+    QTextDocument* doc = memo->document();
+    QTextCursor cursor(doc);
+    cursor.movePosition(QTextCursor::End);
+    QString insert = normalisedBreaks(line);
+    if (!doc->isEmpty() && !memo->toPlainText().endsWith(QLatin1Char('\n')))
+        insert.prepend(QLatin1Char('\n'));
+    cursor.insertText(insert);
+}
+
+void AppendContentLine(QPlainTextEdit* memo, const QByteArray& line) {
+    AppendContentLine(memo, AnsiCodePage::toUnicode(line));
+}
+
+bool InsertImageAddress(QPlainTextEdit* memo, const QByteArray& address,
+                        const TSettingsMirror& settings) {
+    if (!memo)
+        return false;
+    if (ContentHoldsAddress(memo->toPlainText(), AnsiCodePage::toUnicode(address)))
+        return false;
+    AppendContentLine(memo, MakeUbbTag(TagKind::Image, address, QByteArray(), settings));
+    return true;
+}
