@@ -305,6 +305,13 @@ void TFrmMain::createDialogs() {
 void TFrmMain::showAtStartUp() {
     show();
     Timer1->start();
+    // Benchmarks and end-to-end tests wait for this line.
+    if (qEnvironmentVariableIsSet("VELLUM_BENCH"))
+        QTimer::singleShot(0, this, [] {
+            std::fprintf(stderr, "vellum: window shown (pid %lld)\n",
+                         static_cast<long long>(QCoreApplication::applicationPid()));
+            std::fflush(stderr);
+        });
 }
 
 void TFrmMain::LoadTabCaptions() {
@@ -326,6 +333,7 @@ void TFrmMain::loadCategories() {
             // Never overwrite a file we could not read: it may hold posts.
             m_loadFailed[k] = true;
             m_pendingErrors << e.message();
+            std::fprintf(stderr, "vellum: %s\n", e.message().toLocal8Bit().constData());
         }
     }
 }

@@ -12,19 +12,20 @@
 #include <cstdio>
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Vellum"));
-    QApplication::setQuitOnLastWindowClosed(false);
-
+    // The lock comes first: a second start ends at once, shows and writes
+    // nothing, and needs no display.
     InstanceLock lock;
     try {
-        // Another instance holds the lock: end at once, show and write nothing.
         if (!lock.tryAcquire(Paths::runtimeDir()))
             return 0;
     } catch (const VellumError& e) {
         std::fprintf(stderr, "vellum: %s\n", e.message().toLocal8Bit().constData());
         return 1;
     }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Vellum"));
+    QApplication::setQuitOnLastWindowClosed(false);
 
     SignalWatcher signalWatcher;
     TFrmMain window;

@@ -1,0 +1,23 @@
+#!/bin/bash
+# Installs the Debian 12 packages that building, running and testing Vellum
+# need; does nothing when they are all present.
+set -eu
+PACKAGES=(
+  cmake ninja-build g++ pkg-config git
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev
+  libcurl4-openssl-dev libpcre2-dev libsndfile1-dev libasound2-dev
+  libgtest-dev libbenchmark-dev
+  xvfb xauth xclip sox python3 fonts-wqy-microhei
+)
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "Installing: ${missing[*]}"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

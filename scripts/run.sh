@@ -1,0 +1,13 @@
+#!/bin/bash
+# Installs what is missing, builds Vellum, stages its program folder (by
+# default ~/Vellum; VELLUM_DIR names another) and starts it. Existing posts,
+# config.ini and QuickNotes.dat in that folder are never overwritten.
+set -eu
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
+cmake --build build-release
+TARGET="${VELLUM_DIR:-$HOME/Vellum}"
+bash scripts/stage-program-folder.sh build-release "$TARGET"
+echo "Starting $TARGET/vellum"
+exec "$TARGET/vellum"

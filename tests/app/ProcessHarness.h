@@ -1,0 +1,65 @@
+#pragma once
+// The real executable on its own X server (xvfb-run -a), in a test's folders.
+#include "tests/support/TestEnv.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRegularExpression>
+
+#include <csignal>
+#include <sys/types.h>
+
+class RunningVellum {
+  public:
+    // Starts the program and waits until its window is shown.
+    bool start(const TestEnv& env, const QStringList& extra = {}) {
+        QProcessEnvironment pe = env.processEnvironment();
+        pe.insert("VELLUM_BENCH", "1");
+        pe.remove("QT_QPA_PLATFORM");
+        for (const QString& kv : extra)
+            pe.insert(kv.section('=', 0, 0), kv.section('=', 1));
+        m_proc.setProcessEnvironment(pe);
+        m_proc.start("xvfb-run", {"-a", "-s", "-screen 0 1280x1024x24", VELLUM_EXE});
+        if (!m_proc.waitForStarted(10000))
+            return false;
+        static const QRegularExpression ready("window shown \\(pid (\\d+)\\)");
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < 60000) {
+            m_proc.waitForReadyRead(200);
+            m_stderr += m_proc.readAllStandardError();
+            const auto match = ready.match(QString::fromLocal8Bit(m_stderr));
+            if (match.hasMatch()) {
+                m_pid = match.captured(1).toLongLong();
+                return true;
+            }
+            if (m_proc.state() == QProcess::NotRunning)
+                return false;
+        }
+        return false;
+    }
+    // SIGTERM to the program itself; returns its exit code, or -1.
+    int terminate() {
+        if (m_pid > 0)
+            ::kill(pid_t(m_pid), SIGTERM);
+        if (!m_proc.waitForFinished(60000)) {
+            m_proc.kill();
+            return -1;
+        }
+        m_stderr += m_proc.readAllStandardError();
+        return m_proc.exitCode();
+    }
+    QByteArray errors() const { return m_stderr; }
+    ~RunningVellum() {
+        if (m_proc.state() != QProcess::NotRunning) {
+            if (m_pid > 0)
+                ::kill(pid_t(m_pid), SIGKILL);
+            m_proc.waitForFinished(10000);
+        }
+    }
+
+  private:
+    QProcess m_proc;
+    qint64 m_pid = 0;
+    QByteArray m_stderr;
+};
