@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Lays out a complete program folder from a build:
+#   stage-program-folder.sh <build-dir> <program-folder>
+# The executables are always refreshed; the user's config.ini, QuickNotes.dat
+# and everything under date/ are never touched once they exist. Safe to run
+# again and again.
+set -eu
+
+usage() {
+    echo "usage: $0 <build-dir> <program-folder>" >&2
+    exit 2
+}
+[ "$#" -eq 2 ] || usage
+build=$1
+prog=$2
+[ -n "$build" ] && [ -n "$prog" ] || usage
+
+src=$(cd "$(dirname "$0")/.." && pwd)
+dist="$src/dist"
+
+for exe in vellum vellum-send; do
+    if [ ! -f "$build/bin/$exe" ]; then
+        echo "$0: $build/bin/$exe not found; build the project first" >&2
+        exit 1
+    fi
+done
+
+mkdir -p "$prog"
+prog=$(cd "$prog" && pwd)
+
+# Copy beside the target, then rename: replacing a running executable in place
+# would fail ("text file busy") or corrupt it.
+install_file() { # <source> <target> <mode>
+    tmp="$2.staging.$$"
+    cp "$1" "$tmp"
+    chmod "$3" "$tmp"
+    mv -f "$tmp" "$2"
+}
+
+install_file "$build/bin/vellum" "$prog/vellum" 0755
+install_file "$build/bin/vellum-send" "$prog/vellum-send" 0755
+
+# The user's settings and posts.
+if [ ! -e "$prog/config.ini" ]; then
+    install_file "$dist/config.ini" "$prog/config.ini" 0644
+fi
+mkdir -p "$prog/date" "$prog/html" "$prog/sound"
+
+# Browser menu pages: shipped files are refreshed, nothing else is removed.
+if [ -d "$dist/html" ]; then
+    cp -R "$dist/html/." "$prog/html/"
+fi
+
+# The event sound: a short two-tone chime, made once.
+if [ ! -e "$prog/sound/sound.wav" ]; then
+    if command -v sox >/dev/null 2>&1; then
+        work=$(mktemp -d)
+        trap 'rm -rf "$work"' EXIT
+        sox -n -r 44100 -b 16 -e signed-integer -c 1 "$work/a.wav" \
+            synth 0.12 sine 880 fade q 0.004 0.12 0.05 vol 0.45
+        sox -n -r 44100 -b 16 -e signed-integer -c 1 "$work/b.wav" \
+            synth 0.26 sine 1318.5 fade q 0.004 0.26 0.2 vol 0.4
+        sox "$work/a.wav" "$work/b.wav" -b 16 -e signed-integer "$work/sound.wav"
+        mv -f "$work/sound.wav" "$prog/sound/sound.wav"
+    else
+        echo "$0: sox not found; sound/sound.wav not made (the program beeps instead)" >&2
+    fi
+fi
+
+# Program icon and a desktop entry that points into this folder.
+cp "$src/ui/icons/vellum.svg" "$prog/vellum.svg"
+esc=$(printf '%s' "$prog" | sed 's/[&|\\]/\\&/g')
+sed -e "s|^Exec=.*|Exec=\"$esc/vellum\"|" -e "s|^Icon=.*|Icon=$esc/vellum.svg|" \
+    "$dist/vellum.desktop" >"$prog/vellum.desktop.staging.$$"
+mv -f "$prog/vellum.desktop.staging.$$" "$prog/vellum.desktop"
+
+echo "program folder ready: $prog"
