@@ -7,9 +7,13 @@
 #include "app/Tfrmtrans.h"
 #include "platform/AnsiCodePage.h"
 #include "platform/ErrorReporter.h"
+#include "platform/Paths.h"
+#include "platform/SharedTextBlock.h"
 #include "store/PostLine.h"
 #include "store/TDateMan.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -266,6 +270,9 @@ void TFrmMain::setContentText(const QString& text) {
 }
 
 void TFrmMain::PublishPost(const QString& title, const QString& content) {
-    Q_UNUSED(title);
-    Q_UNUSED(content);
+    if (!m_sharedBlock)
+        m_sharedBlock = std::make_unique<SharedTextBlock>(Paths::runtimeDir());
+    m_sharedBlock->publish(AnsiCodePage::fromUnicode(title), AnsiCodePage::fromUnicode(content));
+    if (m_settings.SetClipBoard)
+        QGuiApplication::clipboard()->setText(content);
 }

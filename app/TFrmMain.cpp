@@ -5,17 +5,24 @@
 #include "app/PostRowDelegate.h"
 #include "app/TFrmSearchSubject.h"
 #include "app/TfrmAbout.h"
+#include "bridge/BrowserRegistration.h"
 #include "app/Tfrmtrans.h"
 #include "markup/TFrmInsertUBB.h"
 #include "markup/TfrmSearchReplace.h"
+#include "net/TFormPicList.h"
 #include "net/TFrmDownfile.h"
 #include "net/Tfrmexportdata.h"
 #include "platform/AnsiCodePage.h"
 #include "platform/ErrorReporter.h"
+#include "platform/NextPostChannel.h"
 #include "platform/Paths.h"
+#include "platform/SharedTextBlock.h"
 #include "platform/VellumError.h"
 #include "settings/IniFile.h"
+#include "settings/TFrmConfig.h"
 #include "store/TDateMan.h"
+#include "ui/Icons.h"
+#include "ui/ToastPopup.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -52,7 +59,7 @@ QIcon icon(const QString& name) {
     return QIcon(QStringLiteral(":/icons/%1.svg").arg(name));
 }
 
-QToolButton* makeToolButton(QWidget* parent, const char* name, const QString& iconName,
+QToolButton* makeToolButton(QWidget* parent, const char* name, const char* iconName,
                             const QString& hint, const QString& caption = QString()) {
     auto* button = new QToolButton(parent);
     button->setObjectName(QString::fromLatin1(name));
@@ -70,7 +77,12 @@ QToolButton* makeToolButton(QWidget* parent, const char* name, const QString& ic
 
 TFrmMain::TFrmMain(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("FrmMain"));
+    setWindowIcon(Icons::get(QString::fromLatin1(Icons::Program)));
     buildLayout();
+    MSNPopUp1 = new ToastPopup(this);
+    connect(this, &TFrmMain::postSaved, this,
+            [this] { MSNPopUp1->show(QString(), QStringLiteral("帖子已保存!")); });
+    ErrorReporter::setHandler([this](const QString& message) { MessageBoxes::error(this, message); });
 
     // Creation step, in order.
     // 1. The daily usage request belongs to remote submission and is sent
@@ -95,8 +107,13 @@ TFrmMain::TFrmMain(QWidget* parent) : QWidget(parent) {
                 [this, k] { onListSelectionChanged(k); });
         RefreshCategoryList(k);
     }
-    // 11, 12. Program location and browser menu registration belong to the
-    //    browser bridge and are made here.
+    // 11, 12. Where the program lives, and the browser's menu entries.
+    try {
+        RegisterProgramLocation(Paths::executablePath());
+        RegisterBrowserMenu(m_programDir);
+    } catch (const VellumError& e) {
+        m_pendingErrors << e.message();
+    }
     Qt::WindowFlags flags = Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                             Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                             Qt::MSWindowsFixedSizeDialogHint;
@@ -106,14 +123,27 @@ TFrmMain::TFrmMain(QWidget* parent) : QWidget(parent) {
     flags |= Qt::Tool;
     setWindowFlags(flags);
     // 14 (start hidden) is applied by showAtStartUp; 16 (the skin) is applied
-    // to the application before the window is built; 17 (the next-post
-    // message) is a local socket opened by the entry.
+    // to the application before the window is built.
+    // 17. The next-post message arrives on a local socket.
+    m_nextPostChannel = new NextPostChannel(this);
+    try {
+        m_nextPostChannel->listen(Paths::runtimeDir());
+        connect(m_nextPostChannel, &NextPostChannel::messageReceived, this,
+                &TFrmMain::onNextPostMessage);
+    } catch (const VellumError& e) {
+        m_pendingErrors << e.message();
+    }
 
     if (!m_pendingErrors.isEmpty())
         QTimer::singleShot(0, this, &TFrmMain::showPendingErrors);
 }
 
-TFrmMain::~TFrmMain() = default;
+TFrmMain::~TFrmMain() {
+    ErrorReporter::setHandler({});
+    // The store writes nothing here; the shared block is unmapped last.
+    m_store.reset();
+    m_sharedBlock.reset();
+}
 
 void TFrmMain::buildLayout() {
     setFixedSize(kClientWidth, kClientHeight);
@@ -126,18 +156,18 @@ void TFrmMain::buildLayout() {
     auto* tools = new QHBoxLayout(toolbar);
     tools->setContentsMargins(4, 2, 4, 2);
     tools->setSpacing(2);
-    btnNew = makeToolButton(toolbar, "btnNew", QStringLiteral("new"), QStringLiteral("新建帖子"));
+    btnNew = makeToolButton(toolbar, "btnNew", Icons::NewPost, QStringLiteral("新建帖子"));
     btnSave =
-        makeToolButton(toolbar, "btnSave", QStringLiteral("save"), QStringLiteral("保存当前帖子"));
+        makeToolButton(toolbar, "btnSave", Icons::Save, QStringLiteral("保存当前帖子"));
     btnDel =
-        makeToolButton(toolbar, "btnDel", QStringLiteral("delete"), QStringLiteral("删除当前贴子"));
-    btnConfig = makeToolButton(toolbar, "btnConfig", QStringLiteral("settings"),
+        makeToolButton(toolbar, "btnDel", Icons::Delete, QStringLiteral("删除当前贴子"));
+    btnConfig = makeToolButton(toolbar, "btnConfig", Icons::Settings,
                                QStringLiteral("参数设置"));
     btnAbout =
-        makeToolButton(toolbar, "btnAbout", QStringLiteral("about"), QStringLiteral("关于软件"));
-    btnHelp = makeToolButton(toolbar, "btnHelp", QStringLiteral("help"),
+        makeToolButton(toolbar, "btnAbout", Icons::About, QStringLiteral("关于软件"));
+    btnHelp = makeToolButton(toolbar, "btnHelp", Icons::Help,
                              QStringLiteral("欢迎访问官方论坛"));
-    btnPostData = makeToolButton(toolbar, "btnPostData", QStringLiteral("submit"),
+    btnPostData = makeToolButton(toolbar, "btnPostData", Icons::Send,
                                  QStringLiteral("发贴到我的论坛"), QStringLiteral("远程提交"));
     for (QToolButton* b : {btnNew, btnSave, btnDel})
         tools->addWidget(b);
@@ -170,15 +200,15 @@ void TFrmMain::buildLayout() {
         const char* name;
         const char* icon;
         const char* hint;
-    } inserts[] = {{"btnUrl", "insert-link", "插入链接"},
-                   {"btnImg", "insert-image", "插入图片"},
-                   {"btnFlash", "insert-flash", "插入Flash动画"},
-                   {"btnRm", "insert-real", "插入Real Player视频"},
-                   {"btnMp", "insert-media", "插入Media Player视频"},
-                   {"SpeedButton1", "preview", "在IE中预览帖子"}};
+    } inserts[] = {{"btnUrl", Icons::InsertLink, "插入链接"},
+                   {"btnImg", Icons::InsertImage, "插入图片"},
+                   {"btnFlash", Icons::InsertFlash, "插入Flash动画"},
+                   {"btnRm", Icons::InsertRm, "插入Real Player视频"},
+                   {"btnMp", Icons::InsertMp, "插入Media Player视频"},
+                   {"SpeedButton1", Icons::Preview, "在IE中预览帖子"}};
     for (const auto& b : inserts) {
         auto* button =
-            makeToolButton(this, b.name, QString::fromLatin1(b.icon), QString::fromUtf8(b.hint));
+            makeToolButton(this, b.name, b.icon, QString::fromUtf8(b.hint));
         button->setIconSize(QSize(16, 16));
         button->setFixedSize(22, 20);
         contentRow->addWidget(button);
@@ -193,7 +223,7 @@ void TFrmMain::buildLayout() {
     auto* lists = new QVBoxLayout();
     lists->setSpacing(1);
     BitBtn1 =
-        makeToolButton(this, "BitBtn1", QStringLiteral("dock"), QStringLiteral("窗体停靠模式"));
+        makeToolButton(this, "BitBtn1", Icons::Dock, QStringLiteral("窗体停靠模式"));
     BitBtn1->setIconSize(QSize(12, 12));
     BitBtn1->setFixedSize(16, 16);
     lists->addWidget(BitBtn1, 0, Qt::AlignRight);
@@ -202,7 +232,7 @@ void TFrmMain::buildLayout() {
     mPage->setUsesScrollButtons(false);
     mPage->setDocumentMode(false);
     mPage->setFixedWidth(155);
-    const QIcon glyph = icon(QStringLiteral("post"));
+    const QIcon glyph = icon(Icons::Row);
     const QFont font = editorFont();
     for (int k = 0; k < kCategories; ++k) {
         auto* sheet = new QWidget(mPage);
@@ -263,6 +293,7 @@ void TFrmMain::buildLayout() {
     connect(btnNew, &QToolButton::clicked, this, &TFrmMain::NewPost);
     connect(btnSave, &QToolButton::clicked, this, &TFrmMain::SavePostCommand);
     connect(btnDel, &QToolButton::clicked, this, &TFrmMain::DeletePost);
+    connect(btnConfig, &QToolButton::clicked, this, &TFrmMain::openSettings);
     connect(mPage, &QTabWidget::currentChanged, this, &TFrmMain::onPageChanged);
 }
 
@@ -292,14 +323,21 @@ void TFrmMain::buildListMenu() {
 }
 
 void TFrmMain::createDialogs() {
-    m_frmConfig = nullptr; // the settings dialog is created by reloadable settings code
+    // Created once, in this order, and reused for every opening.
+    m_frmConfig = new TFrmConfig(m_programDir, this);
     new TFrmInsertUBB(this);
     new TfrmAbout(this);
+    m_frmPicList = new TFormPicList(this);
+    new TfrmSearchReplace(this);
     m_frmSearchSubject = new TFrmSearchSubject(this);
     m_frmTrans = new Tfrmtrans(this);
-    new TfrmSearchReplace(this);
     new TFrmDownfile(this);
     new Tfrmexportdata(this);
+}
+
+void TFrmMain::openSettings() {
+    if (m_frmConfig->exec() == QDialog::Accepted)
+        reloadSettings();
 }
 
 void TFrmMain::showAtStartUp() {

@@ -20,9 +20,13 @@ class QStatusBar;
 class QTabWidget;
 class QTimer;
 class QToolButton;
+class NextPostChannel;
+class SharedTextBlock;
 class TDateMan;
+class ToastPopup;
 class TFrmConfig;
 class TFrmSearchSubject;
+class TFormPicList;
 class Tfrmtrans;
 
 class TFrmMain : public QWidget {
@@ -85,6 +89,8 @@ class TFrmMain : public QWidget {
     bool tabVisible(int k) const { return !m_tabCaptions[k].isEmpty(); }
     // Rereads the settings mirror from config.ini.
     void reloadSettings();
+    // The settings dialog; the mirror is reread after OK.
+    void openSettings();
 
   signals:
     // The close sequence has run; the program should end.
@@ -107,6 +113,8 @@ class TFrmMain : public QWidget {
 
     QString m_programDir;
     std::unique_ptr<TDateMan> m_store;
+    std::unique_ptr<SharedTextBlock> m_sharedBlock;
+    NextPostChannel* m_nextPostChannel = nullptr;
     TSettingsMirror m_settings;
     QString m_editorMode;
     bool m_capturedTitle = false;
@@ -136,8 +144,10 @@ class TFrmMain : public QWidget {
     QTimer* Timer1 = nullptr;
     QTimer* Timer2 = nullptr;
     QMenu* PopMenuList = nullptr;
+    ToastPopup* MSNPopUp1 = nullptr;
 
     TFrmConfig* m_frmConfig = nullptr;
     TFrmSearchSubject* m_frmSearchSubject = nullptr;
     Tfrmtrans* m_frmTrans = nullptr;
+    TFormPicList* m_frmPicList = nullptr;
 };

@@ -5,6 +5,7 @@
 #include "platform/Paths.h"
 #include "platform/SignalWatcher.h"
 #include "platform/VellumError.h"
+#include "ui/Skin.h"
 
 #include <QApplication>
 #include <QSessionManager>
@@ -26,6 +27,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vellum"));
     QApplication::setQuitOnLastWindowClosed(false);
+    Skin::apply(app);
 
     SignalWatcher signalWatcher;
     TFrmMain window;
