@@ -26,8 +26,9 @@ TEST(ClipboardCommand, KeywordAndPayload) {
     for (const auto& c : cases) {
         const ClipboardCommand command = ParseClipboardCommand(QString::fromUtf8(c.text));
         EXPECT_EQ(command.kind, c.kind) << c.text;
-        if (c.kind != CommandKind::None)
+        if (c.kind != CommandKind::None) {
             EXPECT_EQ(command.payload, QString::fromUtf8(c.payload)) << c.text;
+        }
     }
 }
 

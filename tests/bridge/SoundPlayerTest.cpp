@@ -51,3 +51,14 @@ TEST(SoundPlayer, PlaysWaveToTheEnd) {
         EXPECT_EQ(SoundPlayer::playSuccessSound(), SoundPlayer::Outcome::Played) << c.rate;
     }
 }
+
+TEST(SoundPlayer, NoSoundDeviceIsNotAnError) {
+    TestEnv env;
+    QFile rc(env.root() + QStringLiteral("user/.asoundrc"));
+    ASSERT_TRUE(rc.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    rc.write("pcm.!default { type hw card 97 }\n");
+    rc.close();
+    env.writeFile(QStringLiteral("sound/.keep"), {});
+    ASSERT_TRUE(writeTone(env.programDir() + QStringLiteral("sound/sound.wav"), 8000, 1, 0.1));
+    EXPECT_EQ(SoundPlayer::playSuccessSound(), SoundPlayer::Outcome::NoDevice);
+}

@@ -81,9 +81,13 @@ TEST(TagBuilder, HtmlTags) {
 
 TEST(TagBuilder, LeftCharactersKeepsMalformedBytes) {
     // A stray lead byte counts as one character and stays as it is.
+    EXPECT_EQ(LeftCharacters(QByteArray("\x81 bcdef"), 3), QByteArray("\x81 b"));
+    // A four-byte character (an emoji) is one character.
+    EXPECT_EQ(LeftCharacters(gb("😀a"), 1), gb("😀"));
+    // "\x81" then 'a' is a double-byte character, not two.
     EXPECT_EQ(LeftCharacters(QByteArray("\x81"
-                                        "abcdef"),
-                             3),
+                                        "abc"),
+                             2),
               QByteArray("\x81"
                          "ab"));
     EXPECT_EQ(LeftCharacters(gb("中文"), 1), gb("中"));

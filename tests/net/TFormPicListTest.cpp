@@ -167,6 +167,18 @@ TEST(TFormPicList, ValueBoxTakesDigitsOnly) {
     EXPECT_EQ(edit->text(), QStringLiteral("23"));
     v->setCurrentIndex(4);
     EXPECT_EQ(v->currentText(), QStringLiteral("500"));
+
+    // Typed digits filter as they arrive.
+    dlg.LoadPictures(kPayload);
+    child<QComboBox>(dlg, "cbbwh")->setCurrentText(QStringLiteral("图片高度"));
+    child<QComboBox>(dlg, "cbbgl")->setCurrentText(QStringLiteral("大于"));
+    v->setVisible(true);
+    edit->clear();
+    edit->setFocus();
+    QTest::keyClicks(edit, QStringLiteral("6"));
+    EXPECT_EQ(listed(dlg), (QStringList{"a.gif", "b.gif", "c.png"}));
+    QTest::keyClicks(edit, QStringLiteral("0"));
+    EXPECT_EQ(listed(dlg), (QStringList{"b.gif", "c.png"}));
     dlg.hide();
 }
 
