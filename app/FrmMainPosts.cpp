@@ -11,6 +11,7 @@
 #include "platform/SharedTextBlock.h"
 #include "store/PostLine.h"
 #include "store/TDateMan.h"
+#include "ui/MultiRowTabHeader.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -58,6 +59,7 @@ void TFrmMain::RefreshCategoryList(int k) {
     m_models[k]->refresh();
     --m_programmaticSelection;
     mPage->setTabToolTip(k, QStringLiteral("共有%1个帖子").arg(m_models[k]->rowCount()));
+    m_tabHeader->sync();
 }
 
 void TFrmMain::onListSelectionChanged(int category) {

@@ -5,8 +5,8 @@
 #include "app/PostRowDelegate.h"
 #include "app/TFrmSearchSubject.h"
 #include "app/TfrmAbout.h"
-#include "bridge/BrowserRegistration.h"
 #include "app/Tfrmtrans.h"
+#include "bridge/BrowserRegistration.h"
 #include "markup/TFrmInsertUBB.h"
 #include "markup/TfrmSearchReplace.h"
 #include "net/TFormPicList.h"
@@ -22,6 +22,7 @@
 #include "settings/TFrmConfig.h"
 #include "store/TDateMan.h"
 #include "ui/Icons.h"
+#include "ui/MultiRowTabHeader.h"
 #include "ui/ToastPopup.h"
 
 #include <QApplication>
@@ -82,7 +83,8 @@ TFrmMain::TFrmMain(QWidget* parent) : QWidget(parent) {
     MSNPopUp1 = new ToastPopup(this);
     connect(this, &TFrmMain::postSaved, this,
             [this] { MSNPopUp1->show(QString(), QStringLiteral("帖子已保存!")); });
-    ErrorReporter::setHandler([this](const QString& message) { MessageBoxes::error(this, message); });
+    ErrorReporter::setHandler(
+        [this](const QString& message) { MessageBoxes::error(this, message); });
 
     // Creation step, in order.
     // 1. The daily usage request belongs to remote submission and is sent
@@ -157,16 +159,11 @@ void TFrmMain::buildLayout() {
     tools->setContentsMargins(4, 2, 4, 2);
     tools->setSpacing(2);
     btnNew = makeToolButton(toolbar, "btnNew", Icons::NewPost, QStringLiteral("新建帖子"));
-    btnSave =
-        makeToolButton(toolbar, "btnSave", Icons::Save, QStringLiteral("保存当前帖子"));
-    btnDel =
-        makeToolButton(toolbar, "btnDel", Icons::Delete, QStringLiteral("删除当前贴子"));
-    btnConfig = makeToolButton(toolbar, "btnConfig", Icons::Settings,
-                               QStringLiteral("参数设置"));
-    btnAbout =
-        makeToolButton(toolbar, "btnAbout", Icons::About, QStringLiteral("关于软件"));
-    btnHelp = makeToolButton(toolbar, "btnHelp", Icons::Help,
-                             QStringLiteral("欢迎访问官方论坛"));
+    btnSave = makeToolButton(toolbar, "btnSave", Icons::Save, QStringLiteral("保存当前帖子"));
+    btnDel = makeToolButton(toolbar, "btnDel", Icons::Delete, QStringLiteral("删除当前贴子"));
+    btnConfig = makeToolButton(toolbar, "btnConfig", Icons::Settings, QStringLiteral("参数设置"));
+    btnAbout = makeToolButton(toolbar, "btnAbout", Icons::About, QStringLiteral("关于软件"));
+    btnHelp = makeToolButton(toolbar, "btnHelp", Icons::Help, QStringLiteral("欢迎访问官方论坛"));
     btnPostData = makeToolButton(toolbar, "btnPostData", Icons::Send,
                                  QStringLiteral("发贴到我的论坛"), QStringLiteral("远程提交"));
     for (QToolButton* b : {btnNew, btnSave, btnDel})
@@ -207,8 +204,7 @@ void TFrmMain::buildLayout() {
                    {"btnMp", Icons::InsertMp, "插入Media Player视频"},
                    {"SpeedButton1", Icons::Preview, "在IE中预览帖子"}};
     for (const auto& b : inserts) {
-        auto* button =
-            makeToolButton(this, b.name, b.icon, QString::fromUtf8(b.hint));
+        auto* button = makeToolButton(this, b.name, b.icon, QString::fromUtf8(b.hint));
         button->setIconSize(QSize(16, 16));
         button->setFixedSize(22, 20);
         contentRow->addWidget(button);
@@ -222,8 +218,7 @@ void TFrmMain::buildLayout() {
     // Category lists on the right.
     auto* lists = new QVBoxLayout();
     lists->setSpacing(1);
-    BitBtn1 =
-        makeToolButton(this, "BitBtn1", Icons::Dock, QStringLiteral("窗体停靠模式"));
+    BitBtn1 = makeToolButton(this, "BitBtn1", Icons::Dock, QStringLiteral("窗体停靠模式"));
     BitBtn1->setIconSize(QSize(12, 12));
     BitBtn1->setFixedSize(16, 16);
     lists->addWidget(BitBtn1, 0, Qt::AlignRight);
@@ -258,6 +253,9 @@ void TFrmMain::buildLayout() {
             PopMenuList->popup(list->viewport()->mapToGlobal(pos));
         });
     }
+    m_tabHeader = new MultiRowTabHeader(mPage, this);
+    m_tabHeader->setFixedWidth(155);
+    lists->addWidget(m_tabHeader);
     lists->addWidget(mPage, 1);
     body->addLayout(lists);
     root->addLayout(body, 1);
@@ -361,6 +359,7 @@ void TFrmMain::LoadTabCaptions() {
             mPage->setTabText(n, m_tabCaptions[n]);
         mPage->setTabVisible(n, !m_tabCaptions[n].isEmpty());
     }
+    m_tabHeader->sync();
 }
 
 void TFrmMain::loadCategories() {

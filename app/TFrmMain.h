@@ -22,6 +22,7 @@ class QTimer;
 class QToolButton;
 class NextPostChannel;
 class SharedTextBlock;
+class MultiRowTabHeader;
 class TDateMan;
 class ToastPopup;
 class TFrmConfig;
@@ -138,6 +139,7 @@ class TFrmMain : public QWidget {
     QLineEdit* edtTitle = nullptr;
     QPlainTextEdit* meoContent = nullptr;
     QTabWidget* mPage = nullptr;
+    MultiRowTabHeader* m_tabHeader = nullptr;
     QToolButton* BitBtn1 = nullptr;
     QStatusBar* MyStatusBar = nullptr;
     std::array<QLabel*, 2> m_statusPanels{};
