@@ -36,6 +36,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QStatusBar>
+#include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -93,6 +94,9 @@ TFrmMain::TFrmMain(QWidget* parent) : QWidget(parent) {
     m_programDir = Paths::programDir(); // 3.
     setWindowTitle(kProgramTitle);      // 4.
     setToolTip(kProgramTitle);
+    CoolTrayIcon1 = new QSystemTrayIcon(windowIcon(), this);
+    CoolTrayIcon1->setObjectName(QStringLiteral("CoolTrayIcon1"));
+    CoolTrayIcon1->setToolTip(kProgramTitle);
     LoadSettings(m_settings, iniPath()); // 5.
     meoContent->setLineWrapMode(m_settings.MemoAutoline ? QPlainTextEdit::WidgetWidth
                                                         : QPlainTextEdit::NoWrap); // 6.
@@ -339,7 +343,13 @@ void TFrmMain::openSettings() {
 }
 
 void TFrmMain::showAtStartUp() {
-    show();
+    // Starting hidden needs the tray icon to reach the window again; without
+    // a notification area the window is shown, or it could never be reached.
+    const bool trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
+    if (trayAvailable)
+        CoolTrayIcon1->show();
+    if (!m_settings.RunMini || !trayAvailable)
+        show();
     Timer1->start();
     // Benchmarks and end-to-end tests wait for this line.
     if (qEnvironmentVariableIsSet("VELLUM_BENCH"))

@@ -17,6 +17,7 @@ class QListView;
 class QMenu;
 class QPlainTextEdit;
 class QStatusBar;
+class QSystemTrayIcon;
 class QTabWidget;
 class QTimer;
 class QToolButton;
@@ -147,6 +148,7 @@ class TFrmMain : public QWidget {
     QTimer* Timer2 = nullptr;
     QMenu* PopMenuList = nullptr;
     ToastPopup* MSNPopUp1 = nullptr;
+    QSystemTrayIcon* CoolTrayIcon1 = nullptr;
 
     TFrmConfig* m_frmConfig = nullptr;
     TFrmSearchSubject* m_frmSearchSubject = nullptr;
