@@ -56,7 +56,7 @@ QString styleSheet() {
         "  color: #1f2a33; background-color: #fdfdf4;"
         "  border: 1px solid #b8c6d3; padding: 2px 4px;"
         "}"
-        "QToolButton { border: 1px solid transparent; border-radius: 3px; padding: 2px; }"
+        "QToolButton { border: 1px solid transparent; border-radius: 3px; padding: 1px; }"
         "QToolButton:hover { background-color: #e2eaf2; border-color: #b8c6d3; }"
         "QToolButton:pressed, QToolButton:checked {"
         "  background-color: #d3dfea; border-color: #8fa9bf;"
