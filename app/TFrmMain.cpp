@@ -1,12 +1,15 @@
 #include "app/TFrmMain.h"
 
 #include "app/CategoryListModel.h"
+#include "app/MainCaptureHost.h"
 #include "app/MessageBoxes.h"
 #include "app/PostRowDelegate.h"
 #include "app/TFrmSearchSubject.h"
 #include "app/TfrmAbout.h"
 #include "app/Tfrmtrans.h"
 #include "bridge/BrowserRegistration.h"
+#include "bridge/CapturePoll.h"
+#include "bridge/TagBuilder.h"
 #include "markup/TFrmInsertUBB.h"
 #include "markup/TfrmSearchReplace.h"
 #include "net/TFormPicList.h"
@@ -140,12 +143,19 @@ TFrmMain::TFrmMain(QWidget* parent) : QWidget(parent) {
         m_pendingErrors << e.message();
     }
 
+    // The clipboard poll runs on Timer1 from the first show to the close.
+    m_captureHost = std::make_unique<MainCaptureHost>(*this);
+    m_capturePoll = std::make_unique<CapturePoll>(*m_captureHost);
+    connect(Timer1, &QTimer::timeout, this, [this] { m_capturePoll->Timer1Timer(); });
+
     if (!m_pendingErrors.isEmpty())
         QTimer::singleShot(0, this, &TFrmMain::showPendingErrors);
 }
 
 TFrmMain::~TFrmMain() {
     ErrorReporter::setHandler({});
+    Timer1->stop();
+    m_capturePoll.reset();
     // The store writes nothing here; the shared block is unmapped last.
     m_store.reset();
     m_sharedBlock.reset();
@@ -330,6 +340,8 @@ void TFrmMain::createDialogs() {
     new TFrmInsertUBB(this);
     new TfrmAbout(this);
     m_frmPicList = new TFormPicList(this);
+    m_frmPicList->setInsertCallback(
+        [this](const QByteArray& address) { InsertImageAddress(meoContent, address, m_settings); });
     new TfrmSearchReplace(this);
     m_frmSearchSubject = new TFrmSearchSubject(this);
     m_frmTrans = new Tfrmtrans(this);

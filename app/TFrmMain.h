@@ -10,7 +10,9 @@
 #include <array>
 #include <memory>
 
+class CapturePoll;
 class CategoryListModel;
+class MainCaptureHost;
 class QLabel;
 class QLineEdit;
 class QListView;
@@ -85,6 +87,7 @@ class TFrmMain : public QWidget {
     void PublishPost(const QString& title, const QString& content);
 
     TSettingsMirror& settings() { return m_settings; }
+    const TSettingsMirror& settings() const { return m_settings; }
     const QString& programDir() const { return m_programDir; }
     TDateMan& store() { return *m_store; }
     QString tabCaption(int k) const { return m_tabCaptions[k]; }
@@ -104,6 +107,7 @@ class TFrmMain : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    friend class MainCaptureHost;
     void buildLayout();
     void buildListMenu();
     void LoadTabCaptions();
@@ -117,6 +121,8 @@ class TFrmMain : public QWidget {
     std::unique_ptr<TDateMan> m_store;
     std::unique_ptr<SharedTextBlock> m_sharedBlock;
     NextPostChannel* m_nextPostChannel = nullptr;
+    std::unique_ptr<MainCaptureHost> m_captureHost;
+    std::unique_ptr<CapturePoll> m_capturePoll;
     TSettingsMirror m_settings;
     QString m_editorMode;
     bool m_capturedTitle = false;

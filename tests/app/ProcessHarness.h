@@ -19,7 +19,11 @@ class RunningVellum {
         for (const QString& kv : extra)
             pe.insert(kv.section('=', 0, 0), kv.section('=', 1));
         m_proc.setProcessEnvironment(pe);
-        m_proc.start("xvfb-run", {"-a", "-s", "-screen 0 1280x1024x24", VELLUM_EXE});
+        // The display and its authority file are printed first, so that a
+        // test can reach the same X server (for the clipboard).
+        m_proc.start("xvfb-run",
+                     {"-a", "-s", "-screen 0 1280x1024x24", "sh", "-c",
+                      "echo \"vellum-display $DISPLAY $XAUTHORITY\" >&2; exec \"$0\"", VELLUM_EXE});
         if (!m_proc.waitForStarted(10000))
             return false;
         static const QRegularExpression ready("window shown \\(pid (\\d+)\\)");
@@ -28,6 +32,12 @@ class RunningVellum {
         while (timer.elapsed() < 60000) {
             m_proc.waitForReadyRead(200);
             m_stderr += m_proc.readAllStandardError();
+            static const QRegularExpression display("vellum-display (\\S+) (\\S+)");
+            const auto shown = display.match(QString::fromLocal8Bit(m_stderr));
+            if (shown.hasMatch()) {
+                m_display = shown.captured(1);
+                m_xauthority = shown.captured(2);
+            }
             const auto match = ready.match(QString::fromLocal8Bit(m_stderr));
             if (match.hasMatch()) {
                 m_pid = match.captured(1).toLongLong();
@@ -50,6 +60,13 @@ class RunningVellum {
         return m_proc.exitCode();
     }
     QByteArray errors() const { return m_stderr; }
+    // An environment in which X clients reach the program's display.
+    QProcessEnvironment xEnvironment() const {
+        QProcessEnvironment pe = QProcessEnvironment::systemEnvironment();
+        pe.insert("DISPLAY", m_display);
+        pe.insert("XAUTHORITY", m_xauthority);
+        return pe;
+    }
     ~RunningVellum() {
         if (m_proc.state() != QProcess::NotRunning) {
             if (m_pid > 0)
@@ -61,5 +78,7 @@ class RunningVellum {
   private:
     QProcess m_proc;
     qint64 m_pid = 0;
+    QString m_display;
+    QString m_xauthority;
     QByteArray m_stderr;
 };
