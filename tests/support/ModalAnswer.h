@@ -4,6 +4,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
@@ -16,23 +17,36 @@ struct ModalAnswer {
     QString seenTitle;
     bool answered = false;
 
+    ModalAnswer() = default;
+    ModalAnswer(const ModalAnswer&) = delete;
+    ModalAnswer& operator=(const ModalAnswer&) = delete;
+    // A timer that outlives the test must not write into a dead object.
+    ~ModalAnswer() {
+        for (const QPointer<QTimer>& t : m_timers)
+            delete t.data();
+    }
+
     void next(std::function<void(QWidget*)> action) {
+        auto* timer = new QTimer;
+        timer->setInterval(10);
+        m_timers.append(timer);
         auto tries = std::make_shared<int>(0);
-        auto poll = std::make_shared<std::function<void()>>();
-        *poll = [this, action, tries, poll]() {
+        QObject::connect(timer, &QTimer::timeout, [this, action, tries, timer]() {
             QWidget* modal = QApplication::activeModalWidget();
             if (!modal) {
-                if (++*tries < 200)
-                    QTimer::singleShot(10, *poll);
+                if (++*tries >= 300)
+                    timer->deleteLater();
                 return;
             }
+            timer->stop();
+            timer->deleteLater();
             if (auto* box = qobject_cast<QMessageBox*>(modal))
                 seenText = box->text();
             seenTitle = modal->windowTitle();
             answered = true;
             action(modal);
-        };
-        QTimer::singleShot(0, *poll);
+        });
+        timer->start();
     }
     // Presses the given button of a message box (OK by default).
     void press(QMessageBox::StandardButton button = QMessageBox::Ok) {
@@ -43,4 +57,7 @@ struct ModalAnswer {
                 w->close();
         });
     }
+
+  private:
+    QList<QPointer<QTimer>> m_timers;
 };
