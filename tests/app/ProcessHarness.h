@@ -15,6 +15,9 @@ class RunningVellum {
     bool start(const TestEnv& env, const QStringList& extra = {}) {
         QProcessEnvironment pe = env.processEnvironment();
         pe.insert("VELLUM_BENCH", "1");
+        // Desktop libraries keep some allocations until exit; ours must not.
+        pe.insert("LSAN_OPTIONS", "suppressions=" VELLUM_SOURCE_DIR "/tests/lsan.supp");
+        pe.insert("UBSAN_OPTIONS", "print_stacktrace=1:halt_on_error=1");
         pe.remove("QT_QPA_PLATFORM");
         for (const QString& kv : extra)
             pe.insert(kv.section('=', 0, 0), kv.section('=', 1));
