@@ -1,4 +1,5 @@
 #include "platform/Autostart.h"
+#include "platform/AtomicFile.h"
 
 #include "platform/Paths.h"
 #include "platform/VellumError.h"
@@ -93,14 +94,7 @@ void setEnabled(bool on, const QString& executable) {
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         failWrite(path);
     const QByteArray data = entryText(executable);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        failWrite(path);
-    if (file.write(data) != data.size()) {
-        file.cancelWriting();
-        failWrite(path);
-    }
-    if (!file.commit())
+    if (!AtomicFile::write(path, data))
         failWrite(path);
 }
 

@@ -1,4 +1,5 @@
 #include "platform/KeyStore.h"
+#include "platform/AtomicFile.h"
 
 #include "platform/Paths.h"
 #include "platform/VellumError.h"
@@ -207,9 +208,7 @@ class HiveFile {
             }
             text += QStringLiteral("\r\n");
         }
-        QSaveFile file(m_path);
-        const QByteArray bytes = text.toUtf8();
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        if (!AtomicFile::write(m_path, text.toUtf8()))
             fail();
     }
 

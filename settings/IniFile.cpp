@@ -1,4 +1,5 @@
 #include "settings/IniFile.h"
+#include "platform/AtomicFile.h"
 
 #include "platform/VellumError.h"
 
@@ -203,14 +204,7 @@ QList<Line> loadForWrite(const QString& path) {
 
 void store(const QString& path, const QList<Line>& lines) {
     const QByteArray data = joinLines(lines);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        failWrite(path);
-    if (file.write(data) != data.size()) {
-        file.cancelWriting();
-        failWrite(path);
-    }
-    if (!file.commit())
+    if (!AtomicFile::write(path, data))
         failWrite(path);
 }
 

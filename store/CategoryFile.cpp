@@ -1,4 +1,5 @@
 #include "store/CategoryFile.h"
+#include "platform/AtomicFile.h"
 
 #include "platform/VellumError.h"
 
@@ -97,13 +98,9 @@ void writeLines(const QString& path, const QList<QByteArray>& lines) {
 }
 
 void writeBytes(const QString& path, const QByteArray& data) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        failWrite(path, file);
-    if (file.write(data) != data.size())
-        failWrite(path, file);
-    if (!file.commit())
-        failWrite(path, file);
+    QString reason;
+    if (!AtomicFile::write(path, data, &reason))
+        throw VellumError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason));
 }
 
 } // namespace CategoryFile
