@@ -31,6 +31,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -385,15 +386,12 @@ void TFrmMain::LoadTabCaptions() {
 }
 
 void TFrmMain::loadCategories() {
-    for (int k = 0; k < kCategories; ++k) {
-        try {
-            m_store->LoadCategory(k);
-        } catch (const VellumError& e) {
-            // Never overwrite a file we could not read: it may hold posts.
-            m_loadFailed[k] = true;
-            m_pendingErrors << e.message();
-            std::fprintf(stderr, "vellum: %s\n", e.message().toLocal8Bit().constData());
-        }
+    const QMap<int, QString> errors = m_store->LoadCategories({0, 1, 2, 3, 4, 5});
+    for (auto it = errors.begin(); it != errors.end(); ++it) {
+        // Never overwrite a file we could not read: it may hold posts.
+        m_loadFailed[it.key()] = true;
+        m_pendingErrors << it.value();
+        std::fprintf(stderr, "vellum: %s\n", it.value().toLocal8Bit().constData());
     }
 }
 
@@ -409,16 +407,12 @@ void TFrmMain::reloadSettings() {
 }
 
 void TFrmMain::saveAllCategories(bool interactive) {
-    QStringList errors;
-    for (int k = 0; k < kCategories; ++k) {
-        if (m_loadFailed[k])
-            continue;
-        try {
-            m_store->SaveCategory(k);
-        } catch (const VellumError& e) {
-            errors << e.message();
-        }
-    }
+    // A category whose file could not be read is never written over.
+    QList<int> categories;
+    for (int k = 0; k < kCategories; ++k)
+        if (!m_loadFailed[k])
+            categories << k;
+    const QStringList errors = m_store->SaveCategories(categories);
     for (const QString& message : errors) {
         std::fprintf(stderr, "vellum: %s\n", message.toLocal8Bit().constData());
         if (interactive)
@@ -432,7 +426,12 @@ void TFrmMain::closeSequence(bool interactive) {
     m_closed = true;
     Timer1->stop();
     Timer2->stop();
+    QElapsedTimer timer;
+    timer.start();
     saveAllCategories(interactive);
+    if (qEnvironmentVariableIsSet("VELLUM_BENCH"))
+        std::fprintf(stderr, "vellum: categories saved in %lld ms\n",
+                     static_cast<long long>(timer.elapsed()));
     try {
         IniFile(iniPath()).writeInteger("Common", "WinState", width() == 155 ? 1 : 0);
     } catch (const VellumError& e) {

@@ -2,13 +2,36 @@
 #include "platform/AtomicFile.h"
 
 #include "platform/VellumError.h"
+#include "store/StagedWrites.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <cstring>
+#include <sys/mman.h>
 
 namespace CategoryFile {
+
+namespace {
+// Records share the file's buffer instead of each being copied out of it: a
+// large library loads without one allocation and one copy per post. A record
+// that is changed later gets a buffer of its own, as any shared QByteArray.
+class LineMaker {
+  public:
+    explicit LineMaker(const QByteArray& data) : m_data(const_cast<QByteArray&>(data)) {}
+    QByteArray operator()(const char* begin, qsizetype size) const {
+        if (size == 0)
+            return QByteArray();
+        QByteArray::DataPointer& d = m_data.data_ptr();
+        if (!d.d_ptr())
+            return QByteArray(begin, size);
+        d.d_ptr()->ref();
+        return QByteArray(QByteArray::DataPointer(d.d_ptr(), const_cast<char*>(begin), size));
+    }
+
+  private:
+    QByteArray& m_data;
+};
+} // namespace
 
 QList<QByteArray> splitLines(const QByteArray& data) {
     QList<QByteArray> lines;
@@ -16,6 +39,7 @@ QList<QByteArray> splitLines(const QByteArray& data) {
     qsizetype size = data.size();
     if (const void* nul = std::memchr(begin, '\0', size))
         size = static_cast<const char*>(nul) - begin;
+    const LineMaker line(data);
     const char* const end = begin + size;
     const char* p = begin;
     while (p < end) {
@@ -23,18 +47,30 @@ QList<QByteArray> splitLines(const QByteArray& data) {
         const char* stop = lf ? lf : end;
         const char* cr = static_cast<const char*>(std::memchr(p, '\r', stop - p));
         if (cr) {
-            lines.append(QByteArray(p, cr - p));
+            lines.append(line(p, cr - p));
             p = (cr + 1 < end && cr[1] == '\n') ? cr + 2 : cr + 1;
         } else if (lf) {
-            lines.append(QByteArray(p, lf - p));
+            lines.append(line(p, lf - p));
             p = lf + 1;
         } else {
-            lines.append(QByteArray(p, end - p));
+            lines.append(line(p, end - p));
             p = end;
         }
     }
     return lines;
 }
+
+namespace {
+// A large library is read into fresh memory; with huge pages that memory
+// costs a few hundred page faults instead of one per 4 KB.
+void adviseHugePages(char* data, qsizetype size) {
+    constexpr quintptr kPage = 4096;
+    const quintptr begin = (reinterpret_cast<quintptr>(data) + kPage - 1) & ~(kPage - 1);
+    const quintptr end = (reinterpret_cast<quintptr>(data) + quintptr(size)) & ~(kPage - 1);
+    if (end > begin + (2u << 20))
+        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
+} // namespace
 
 QByteArray readAll(const QString& path) {
     QFile file(path);
@@ -45,6 +81,7 @@ QByteArray readAll(const QString& path) {
     const qint64 size = file.size();
     if (size > 0) {
         data.resize(size);
+        adviseHugePages(data.data(), size);
         qint64 got = 0;
         while (got < size) {
             const qint64 r = file.read(data.data() + got, size - got);
@@ -67,34 +104,14 @@ QByteArray readAll(const QString& path) {
     return data;
 }
 
-namespace {
-[[noreturn]] void failWrite(const QString& path, const QSaveFile& file) {
-    throw VellumError(
-        QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
-}
-} // namespace
+namespace {} // namespace
 
 void writeLines(const QString& path, const QList<QByteArray>& lines) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        failWrite(path, file);
-    // Gather lines into large blocks: one write per line is slow on big files.
-    QByteArray block;
-    constexpr qsizetype kBlock = 1 << 20;
-    block.reserve(kBlock + 4096);
-    for (const QByteArray& line : lines) {
-        block.append(line);
-        block.append("\r\n", 2);
-        if (block.size() >= kBlock) {
-            if (file.write(block) != block.size())
-                failWrite(path, file);
-            block.resize(0);
-        }
-    }
-    if (!block.isEmpty() && file.write(block) != block.size())
-        failWrite(path, file);
-    if (!file.commit())
-        failWrite(path, file);
+    StagedWrites writes;
+    writes.stage(path, lines);
+    const QStringList errors = writes.commit();
+    if (!errors.isEmpty())
+        throw VellumError(errors.first());
 }
 
 void writeBytes(const QString& path, const QByteArray& data) {

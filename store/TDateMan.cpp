@@ -1,9 +1,15 @@
 #include "store/TDateMan.h"
 
+#include "platform/VellumError.h"
 #include "store/CategoryFile.h"
 #include "store/PostLine.h"
+#include "store/StagedWrites.h"
 
 #include <QFileInfo>
+
+#include <future>
+#include <optional>
+#include <vector>
 
 namespace {
 // True when byte offset pos starts a character of the GB18030 text.
@@ -44,6 +50,29 @@ int TDateMan::LoadCategory(int k) {
     return RecordCount(k);
 }
 
+QMap<int, QString> TDateMan::LoadCategories(const QList<int>& categories) {
+    // Reading and splitting a large library is memory work; the cores share it.
+    std::vector<std::pair<int, std::future<std::optional<QList<QByteArray>>>>> jobs;
+    for (int k : categories)
+        jobs.emplace_back(
+            k, std::async(std::launch::async,
+                          [path = categoryPath(k)]() -> std::optional<QList<QByteArray>> {
+                              if (!QFileInfo::exists(path))
+                                  return std::nullopt;
+                              return CategoryFile::splitLines(CategoryFile::readAll(path));
+                          }));
+    QMap<int, QString> errors;
+    for (auto& [k, job] : jobs) {
+        try {
+            if (std::optional<QList<QByteArray>> lines = job.get())
+                m_lists[k] = std::move(*lines);
+        } catch (const VellumError& e) {
+            errors.insert(k, e.message());
+        }
+    }
+    return errors;
+}
+
 int TDateMan::AppendFromFile(int k, const QString& path) {
     if (!QFileInfo::exists(path))
         return 0;
@@ -54,6 +83,16 @@ int TDateMan::AppendFromFile(int k, const QString& path) {
 bool TDateMan::SaveCategory(int k) {
     CategoryFile::writeLines(categoryPath(k), m_lists[k]);
     return true;
+}
+
+QStringList TDateMan::SaveCategories(const QList<int>& categories) {
+    QList<QPair<QString, const QList<QByteArray>*>> files;
+    for (int k : categories)
+        files.append({categoryPath(k), &m_lists[k]});
+    StagedWrites writes;
+    QStringList errors = writes.stageAll(files);
+    errors << writes.commit();
+    return errors;
 }
 
 bool TDateMan::SaveCategoryAs(int k, const QString& path) {

@@ -6,7 +6,9 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMap>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 
@@ -23,8 +25,16 @@ class TDateMan {
     QString categoryPath(int k) const;
 
     int LoadCategory(int k);
+    // Loads the given categories as LoadCategory does, reading the files on
+    // worker threads. Returns the error message of each category whose
+    // file exists but could not be read; those keep their records.
+    QMap<int, QString> LoadCategories(const QList<int>& categories);
     int AppendFromFile(int k, const QString& path);
     bool SaveCategory(int k);
+    // Saves the given categories in order, flushing them to disk together.
+    // Returns the message of each file that could not be written; the
+    // others are saved all the same.
+    QStringList SaveCategories(const QList<int>& categories);
     bool SaveCategoryAs(int k, const QString& path);
     void GetRecord(int i, int k, QByteArray& line) const;
     int AddRecord(const QByteArray& line, int k);

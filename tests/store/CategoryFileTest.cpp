@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <csignal>
 #include <gtest/gtest.h>
@@ -95,4 +96,41 @@ TEST(CategoryFile, UnreadableFileRaisesAndKeepsTheCategory) {
     store.AddRecord("kept$TCSPLIT$", 4);
     EXPECT_THROW(store.LoadCategory(4), VellumError);
     EXPECT_EQ(store.RecordCount(4), 1);
+}
+
+TEST(CategoryFile, AllCategoriesLoadAndSaveTogetherWithErrorsKeptApart) {
+    TestEnv env;
+    env.writeFile("date/Date1.dat", "a$TCSPLIT$1\nb$TCSPLIT$2");
+    env.writeFile("date/Date6.dat", "f$TCSPLIT$6\r\n");
+    QDir().mkpath(env.dataDir() + "Date3.dat"); // cannot be read, cannot be replaced
+    // A linked category file: the file it points to is replaced, the link stays.
+    env.writeFile("real/Date2.dat", "linked$TCSPLIT$x\r\n");
+    QFile::link(env.programDir() + "real/Date2.dat", env.dataDir() + "Date2.dat");
+    QFile::setPermissions(env.dataDir() + "Date6.dat", QFile::ReadOwner | QFile::WriteOwner);
+
+    TDateMan store(env.dataDir());
+    store.AddRecord("kept$TCSPLIT$", 2);
+    const QMap<int, QString> loadErrors = store.LoadCategories({0, 1, 2, 3, 4, 5});
+    ASSERT_EQ(loadErrors.keys(), QList<int>{2});
+    EXPECT_TRUE(loadErrors[2].contains("Date3.dat"));
+    EXPECT_EQ(store.RecordCount(0), 2);
+    EXPECT_EQ(store.RecordCount(1), 1);
+    EXPECT_EQ(store.RecordCount(2), 1); // unchanged by the failed load
+    EXPECT_EQ(store.RecordCount(3), 0);
+
+    store.AddRecord("new$TCSPLIT$post", 1);
+    const QStringList saveErrors = store.SaveCategories({0, 1, 2, 3, 4, 5});
+    ASSERT_EQ(saveErrors.size(), 1);
+    EXPECT_TRUE(saveErrors[0].contains("Date3.dat"));
+    EXPECT_EQ(env.readFile("date/Date1.dat"), "a$TCSPLIT$1\r\nb$TCSPLIT$2\r\n");
+    EXPECT_TRUE(QFileInfo(env.dataDir() + "Date2.dat").isSymLink());
+    EXPECT_EQ(env.readFile("real/Date2.dat"), "linked$TCSPLIT$x\r\nnew$TCSPLIT$post\r\n");
+    EXPECT_EQ(env.readFile("date/Date4.dat"), "");
+    const auto perms = QFile::permissions(env.dataDir() + "Date6.dat");
+    EXPECT_TRUE(perms & QFile::ReadOwner);
+    EXPECT_FALSE(perms & (QFile::ReadGroup | QFile::ReadOther));
+    // No temporary file is left behind, whatever failed.
+    EXPECT_EQ(QDir(env.dataDir()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              (QStringList{"Date1.dat", "Date2.dat", "Date3.dat", "Date4.dat", "Date5.dat",
+                           "Date6.dat"}));
 }
