@@ -7,6 +7,9 @@
 #include <QFile>
 
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 #include <sys/mman.h>
 
 namespace CategoryFile {
@@ -33,29 +36,45 @@ class LineMaker {
 };
 } // namespace
 
+namespace {
+// The first CR, LF or NUL at or after p, or end: one pass over the text.
+const char* findBreak(const char* p, const char* end) {
+#ifdef __SSE2__
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i nul = _mm_setzero_si128();
+    while (end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)),
+                                         _mm_cmpeq_epi8(v, nul));
+        if (const int mask = _mm_movemask_epi8(hit))
+            return p + __builtin_ctz(unsigned(mask));
+        p += 16;
+    }
+#endif
+    while (p < end && *p != '\r' && *p != '\n' && *p != '\0')
+        ++p;
+    return p;
+}
+} // namespace
+
 QList<QByteArray> splitLines(const QByteArray& data) {
     QList<QByteArray> lines;
-    const char* begin = data.constData();
-    qsizetype size = data.size();
-    if (const void* nul = std::memchr(begin, '\0', size))
-        size = static_cast<const char*>(nul) - begin;
     const LineMaker line(data);
-    const char* const end = begin + size;
-    const char* p = begin;
+    const char* p = data.constData();
+    const char* const end = p + data.size();
     while (p < end) {
-        const char* lf = static_cast<const char*>(std::memchr(p, '\n', end - p));
-        const char* stop = lf ? lf : end;
-        const char* cr = static_cast<const char*>(std::memchr(p, '\r', stop - p));
-        if (cr) {
-            lines.append(line(p, cr - p));
-            p = (cr + 1 < end && cr[1] == '\n') ? cr + 2 : cr + 1;
-        } else if (lf) {
-            lines.append(line(p, lf - p));
-            p = lf + 1;
-        } else {
-            lines.append(line(p, end - p));
-            p = end;
+        const char* stop = findBreak(p, end);
+        if (stop == end || *stop == '\0') {
+            // The last line needs no break; a NUL ends the readable text.
+            if (stop > p)
+                lines.append(line(p, stop - p));
+            break;
         }
+        lines.append(line(p, stop - p));
+        p = stop + 1;
+        if (*stop == '\r' && p < end && *p == '\n')
+            ++p;
     }
     return lines;
 }
