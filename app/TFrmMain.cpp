@@ -115,6 +115,14 @@ TFrmMain::TFrmMain(QWidget* parent) : QWidget(parent) {
         m_lists[k]->setModel(m_models[k]);
         connect(m_lists[k]->selectionModel(), &QItemSelectionModel::selectionChanged, this,
                 [this, k] { onListSelectionChanged(k); });
+        // A click on the row that is already selected loads it again, so the
+        // editor can go back to the stored post.
+        m_lists[k]->viewport()->installEventFilter(this);
+        connect(m_lists[k], &QAbstractItemView::clicked, this, [this, k](const QModelIndex& index) {
+            if (index.row() == m_rowAtPress && k == activeCategory())
+                LoadSelectedPost();
+            m_rowAtPress = -1;
+        });
         RefreshCategoryList(k);
     }
     // 11, 12. Where the program lives, and the browser's menu entries.
@@ -440,6 +448,15 @@ void TFrmMain::closeSequence(bool interactive) {
             MessageBoxes::error(this, e.message());
     }
     emit closed();
+}
+
+bool TFrmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress) {
+        for (int k = 0; k < kCategories; ++k)
+            if (watched == m_lists[k]->viewport())
+                m_rowAtPress = selectedRow(k);
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TFrmMain::closeEvent(QCloseEvent* event) {

@@ -105,6 +105,7 @@ class TFrmMain : public QWidget {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     friend class MainCaptureHost;
@@ -131,6 +132,7 @@ class TFrmMain : public QWidget {
     QStringList m_pendingErrors;
     bool m_closed = false;
     int m_programmaticSelection = 0;
+    int m_rowAtPress = -1;
 
     std::array<QWidget*, kCategories> m_tabSheets{};
     std::array<QListView*, kCategories> m_lists{};

@@ -232,3 +232,23 @@ TEST_F(PostEditor, ALargeCategoryShowsThroughTheModel) {
     win->onNextPostMessage(1); // KeepSubject is on by default
     EXPECT_EQ(selected(0), 99999);
 }
+
+TEST_F(PostEditor, ClickingTheSelectedRowLoadsTheStoredPostAgain) {
+    writeConfig({"A"});
+    env.writeFile("date/Date1.dat", posts(3));
+    start();
+    win->show();
+    QListView* l = list(0);
+    const auto clickRow = [&](int row) {
+        const QRect rect = l->visualRect(l->model()->index(row, 0));
+        QTest::mouseClick(l->viewport(), Qt::LeftButton, {}, rect.center());
+    };
+    clickRow(1);
+    EXPECT_EQ(title()->text(), "t1");
+    title()->setText("edited, not saved");
+    clickRow(1);
+    EXPECT_EQ(title()->text(), "t1");
+    EXPECT_EQ(win->editorMode(), "EDIT");
+    clickRow(2);
+    EXPECT_EQ(title()->text(), "t2");
+}
