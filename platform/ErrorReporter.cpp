@@ -15,7 +15,9 @@ Handler& handler() {
 }
 } // namespace
 
-void setHandler(Handler h) { handler() = std::move(h); }
+void setHandler(Handler h) {
+    handler() = std::move(h);
+}
 
 void report(const QString& message) {
     std::fprintf(stderr, "vellum: %s\n", message.toLocal8Bit().constData());

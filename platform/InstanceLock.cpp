@@ -20,9 +20,9 @@ bool InstanceLock::tryAcquire(const QString& runtimeDir) {
     // O_CLOEXEC: a child that inherited the descriptor would keep the lock.
     const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0)
-        throw VellumError(QStringLiteral("Cannot open the lock file %1: %2")
-                              .arg(QString::fromLocal8Bit(path),
-                                   QString::fromLocal8Bit(std::strerror(errno))));
+        throw VellumError(
+            QStringLiteral("Cannot open the lock file %1: %2")
+                .arg(QString::fromLocal8Bit(path), QString::fromLocal8Bit(std::strerror(errno))));
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
         return false;

@@ -4,7 +4,7 @@
 // Single-instance guard: an advisory flock on "QUIREV3.0.lock" in the runtime
 // folder. The kernel drops it when the holder dies, like an abandoned mutex.
 class InstanceLock {
-public:
+  public:
     InstanceLock() = default;
     ~InstanceLock();
     InstanceLock(const InstanceLock&) = delete;
@@ -14,6 +14,6 @@ public:
     // Throws VellumError when the lock file cannot be opened.
     bool tryAcquire(const QString& runtimeDir);
 
-private:
+  private:
     int m_fd = -1;
 };

@@ -44,7 +44,9 @@ QString programDir() {
     return withSlash(QCoreApplication::applicationDirPath());
 }
 
-QString executablePath() { return QCoreApplication::applicationFilePath(); }
+QString executablePath() {
+    return QCoreApplication::applicationFilePath();
+}
 
 QString runtimeDir() {
     const QString xdg = qEnvironmentVariable("XDG_RUNTIME_DIR");

@@ -5,11 +5,11 @@
 #include <stdexcept>
 
 class VellumError : public std::runtime_error {
-public:
+  public:
     explicit VellumError(const QString& message)
         : std::runtime_error(message.toStdString()), m_message(message) {}
     const QString& message() const { return m_message; }
 
-private:
+  private:
     QString m_message;
 };
