@@ -36,7 +36,10 @@ int TFrmMain::activeCategory() const {
 }
 
 int TFrmMain::selectedRow(int category) const {
-    const QModelIndexList rows = m_lists[category]->selectionModel()->selectedRows();
+    const QItemSelectionModel* selection = m_lists[category]->selectionModel();
+    if (!selection)
+        return -1;
+    const QModelIndexList rows = selection->selectedRows();
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 

@@ -125,6 +125,8 @@ TFrmMain::TFrmMain(QWidget* parent) : QWidget(parent) {
         });
         RefreshCategoryList(k);
     }
+    // Tab changes act on the lists only once they show the store.
+    connect(mPage, &QTabWidget::currentChanged, this, &TFrmMain::onPageChanged);
     // 11, 12. Where the program lives, and the browser's menu entries.
     try {
         RegisterProgramLocation(Paths::executablePath());
@@ -315,7 +317,6 @@ void TFrmMain::buildLayout() {
     connect(btnSave, &QToolButton::clicked, this, &TFrmMain::SavePostCommand);
     connect(btnDel, &QToolButton::clicked, this, &TFrmMain::DeletePost);
     connect(btnConfig, &QToolButton::clicked, this, &TFrmMain::openSettings);
-    connect(mPage, &QTabWidget::currentChanged, this, &TFrmMain::onPageChanged);
 }
 
 void TFrmMain::buildListMenu() {

@@ -135,3 +135,12 @@ TEST_F(MainWindow, MissingDataFolderIsCreatedAndOneFailedSaveSparesTheOthers) {
     EXPECT_EQ(env.readFile("date/Date3.dat"), "r$TCSPLIT$s\r\n");
     EXPECT_TRUE(env.exists("date/Date6.dat"));
 }
+
+TEST_F(MainWindow, FirstVisibleTabIsActiveWhenTheFirstSlotHasNoName) {
+    writeConfig({"", "", "C", "D"});
+    env.writeFile("date/Date3.dat", "c$TCSPLIT$3\r\n");
+    start();
+    EXPECT_EQ(win->activeCategory(), 2);
+    userSelect(2, 0);
+    EXPECT_EQ(title()->text(), "c");
+}
