@@ -174,12 +174,14 @@ class HiveFile {
     // whatever of it parses.
     bool load() {
         m_sections.clear();
+        m_loaded.clear();
         QFile file(m_path);
         if (!file.exists())
             return true;
         if (!file.open(QIODevice::ReadOnly))
             return false;
-        parse(QString::fromUtf8(file.readAll()));
+        m_loaded = file.readAll();
+        parse(QString::fromUtf8(m_loaded));
         return true;
     }
 
@@ -208,7 +210,12 @@ class HiveFile {
             }
             text += QStringLiteral("\r\n");
         }
-        if (!AtomicFile::write(m_path, text.toUtf8()))
+        const QByteArray bytes = text.toUtf8();
+        // The browser entries are registered at every start; a hive that
+        // already holds them is not written again.
+        if (bytes == m_loaded && QFile::exists(m_path))
+            return;
+        if (!AtomicFile::write(m_path, bytes))
             fail();
     }
 
@@ -298,6 +305,7 @@ class HiveFile {
     // std::vector keeps the file's order; findOrCreate's pointer is used
     // before the next insertion only.
     std::vector<Section> m_sections;
+    QByteArray m_loaded;
 };
 
 void setValue(Hive hive, const QString& key, Value value) {

@@ -6,6 +6,7 @@
 #include <QFile>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using KeyStore::Hive;
 
@@ -85,4 +86,26 @@ TEST(BrowserRegistration, NextStartRestoresEntriesAndKeepsOtherValues) {
     EXPECT_EQ(KeyStore::readString(Hive::LocalMachine, "Software\\Vellum", "exefile"),
               "/new/vellum");
     EXPECT_EQ(KeyStore::readDword(Hive::LocalMachine, "Software\\Vellum", "Convent"), 2u);
+}
+
+TEST(BrowserRegistration, AnUnchangedHiveIsNotWrittenAgain) {
+    TestEnv env;
+    RegisterProgramLocation("/opt/vellum/vellum");
+    RegisterBrowserMenu(env.programDir());
+    const auto inodeOf = [](KeyStore::Hive hive) {
+        struct stat st {};
+        ::stat(QFile::encodeName(KeyStore::hiveFile(hive)).constData(), &st);
+        return st.st_ino;
+    };
+    const ino_t user = inodeOf(KeyStore::Hive::CurrentUser);
+    const ino_t machine = inodeOf(KeyStore::Hive::LocalMachine);
+    RegisterProgramLocation("/opt/vellum/vellum");
+    RegisterBrowserMenu(env.programDir());
+    EXPECT_EQ(inodeOf(KeyStore::Hive::CurrentUser), user);
+    EXPECT_EQ(inodeOf(KeyStore::Hive::LocalMachine), machine);
+    // A real change is written (atomically, so as a new file).
+    RegisterProgramLocation("/usr/local/bin/vellum");
+    EXPECT_NE(inodeOf(KeyStore::Hive::LocalMachine), machine);
+    EXPECT_EQ(KeyStore::readString(KeyStore::Hive::LocalMachine, "Software\\Vellum", "exefile"),
+              "/usr/local/bin/vellum");
 }
