@@ -109,6 +109,9 @@ TFrmMain::TFrmMain(QWidget* parent) : QWidget(parent) {
     const QString dataDir = m_programDir + QStringLiteral("date");
     QDir().mkpath(dataDir);
     m_store = std::make_unique<TDateMan>(dataDir);
+    // This is the only instance: a temporary file here is left from a save
+    // that never finished, and the category file beside it is whole.
+    m_store->RemoveStaleTemporaryFiles();
     loadCategories();                       // 9.
     for (int k = 0; k < kCategories; ++k) { // 10.
         m_models[k] = new CategoryListModel(m_store.get(), k, this);

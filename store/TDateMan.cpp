@@ -5,6 +5,7 @@
 #include "store/PostLine.h"
 #include "store/StagedWrites.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <future>
@@ -40,6 +41,12 @@ QString TDateMan::categoryPath(int k) const {
     if (!dir.endsWith(QLatin1Char('/')))
         dir += QLatin1Char('/');
     return dir + m_fileNames[k];
+}
+
+void TDateMan::RemoveStaleTemporaryFiles() {
+    QDir dir(m_dataDir);
+    for (const QString& name : dir.entryList({QStringLiteral("Date?.dat.*.tmp")}, QDir::Files))
+        dir.remove(name);
 }
 
 int TDateMan::LoadCategory(int k) {

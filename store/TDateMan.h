@@ -24,6 +24,9 @@ class TDateMan {
     const QString& dataDir() const { return m_dataDir; }
     QString categoryPath(int k) const;
 
+    // Removes temporary files that an interrupted save left beside the
+    // category files. Only the running instance may call it.
+    void RemoveStaleTemporaryFiles();
     int LoadCategory(int k);
     // Loads the given categories as LoadCategory does, reading the files on
     // worker threads. Returns the error message of each category whose

@@ -134,3 +134,14 @@ TEST(CategoryFile, AllCategoriesLoadAndSaveTogetherWithErrorsKeptApart) {
               (QStringList{"Date1.dat", "Date2.dat", "Date3.dat", "Date4.dat", "Date5.dat",
                            "Date6.dat"}));
 }
+
+TEST(CategoryFile, TemporaryFilesOfAnInterruptedSaveAreRemoved) {
+    TestEnv env;
+    env.writeFile("date/Date1.dat", "kept$TCSPLIT$1\r\n");
+    env.writeFile("date/Date1.dat.4242-0.tmp", "half a sa");
+    env.writeFile("date/notes.tmp", "not ours");
+    TDateMan store(env.dataDir());
+    store.RemoveStaleTemporaryFiles();
+    EXPECT_EQ(QDir(env.dataDir()).entryList(QDir::Files), (QStringList{"Date1.dat", "notes.tmp"}));
+    EXPECT_EQ(store.LoadCategory(0), 1);
+}
