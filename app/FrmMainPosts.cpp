@@ -22,10 +22,12 @@
 #include <QTabWidget>
 
 namespace {
-QString toCrLf(QString text) {
+// Every line break of any kind (CR LF, lone CR, lone LF) becomes lineBreak.
+QString withBreaks(QString text, const QString& lineBreak) {
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    if (lineBreak != QLatin1String("\n"))
+        text.replace(QLatin1Char('\n'), lineBreak);
     return text;
 }
 } // namespace
@@ -36,10 +38,7 @@ int TFrmMain::activeCategory() const {
 }
 
 int TFrmMain::selectedRow(int category) const {
-    const QItemSelectionModel* selection = m_lists[category]->selectionModel();
-    if (!selection)
-        return -1;
-    const QModelIndexList rows = selection->selectedRows();
+    const QModelIndexList rows = m_lists[category]->selectionModel()->selectedRows();
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
@@ -245,33 +244,23 @@ void TFrmMain::setStatusText(const QString& text) {
     m_statusPanels[0]->setText(text);
 }
 
-namespace {
-// A title is one line: each break of any kind becomes one blank.
-QString singleLine(QString text) {
-    text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
-    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    return text;
-}
-} // namespace
-
+// A title is one line: each break of any kind becomes one blank. A pasted
+// title can hold breaks, so the text is also cleaned where it is taken.
 QString TFrmMain::titleText() const {
-    return singleLine(edtTitle->text());
+    return withBreaks(edtTitle->text(), QStringLiteral(" "));
 }
 
 void TFrmMain::setTitleText(const QString& text) {
-    edtTitle->setText(singleLine(text));
+    edtTitle->setText(withBreaks(text, QStringLiteral(" ")));
 }
 
+// Posts hold CR LF between lines; the memo holds LF.
 QString TFrmMain::contentText() const {
-    return toCrLf(meoContent->toPlainText());
+    return withBreaks(meoContent->toPlainText(), QStringLiteral("\r\n"));
 }
 
 void TFrmMain::setContentText(const QString& text) {
-    QString plain = text;
-    plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    plain.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    meoContent->setPlainText(plain);
+    meoContent->setPlainText(withBreaks(text, QStringLiteral("\n")));
 }
 
 void TFrmMain::PublishPost(const QString& title, const QString& content) {

@@ -8,23 +8,6 @@
 
 namespace {
 
-// Length of the GB18030 character that starts at p: one byte for ASCII and for
-// anything malformed, two for a double-byte character, four for a four-byte one.
-qsizetype characterLength(const uchar* p, qsizetype remaining) {
-    const uchar b = p[0];
-    if (b < 0x81 || b == 0xFF || remaining < 2)
-        return 1;
-    const uchar b2 = p[1];
-    if (b2 >= 0x30 && b2 <= 0x39) {
-        if (remaining >= 4 && p[2] >= 0x81 && p[2] <= 0xFE && p[3] >= 0x30 && p[3] <= 0x39)
-            return 4;
-        return 1;
-    }
-    if ((b2 >= 0x40 && b2 <= 0x7E) || (b2 >= 0x80 && b2 <= 0xFE))
-        return 2;
-    return 1;
-}
-
 QString normalisedBreaks(QString text) {
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
@@ -50,11 +33,10 @@ QByteArray UbbTemplate(TagKind kind, const TSettingsMirror& settings) {
 }
 
 QByteArray LeftCharacters(const QByteArray& text, int n) {
-    const auto* p = reinterpret_cast<const uchar*>(text.constData());
     const qsizetype size = text.size();
     qsizetype pos = 0;
     for (int i = 0; i < n && pos < size; ++i)
-        pos += characterLength(p + pos, size - pos);
+        pos += AnsiCodePage::characterLength(text, pos);
     return text.left(pos);
 }
 

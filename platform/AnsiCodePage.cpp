@@ -23,4 +23,21 @@ QString toUnicode(QByteArrayView bytes) {
     return out;
 }
 
+qsizetype characterLength(QByteArrayView text, qsizetype pos) {
+    const auto at = [&](qsizetype k) { return static_cast<uchar>(text[k]); };
+    const auto inRange = [](uchar b, uchar lo, uchar hi) { return b >= lo && b <= hi; };
+    const qsizetype remaining = text.size() - pos;
+    if (remaining < 2 || !inRange(at(pos), 0x81, 0xFE))
+        return 1;
+    const uchar second = at(pos + 1);
+    if (inRange(second, 0x30, 0x39)) {
+        if (remaining >= 4 && inRange(at(pos + 2), 0x81, 0xFE) && inRange(at(pos + 3), 0x30, 0x39))
+            return 4;
+        return 1;
+    }
+    if (inRange(second, 0x40, 0x7E) || inRange(second, 0x80, 0xFE))
+        return 2;
+    return 1;
+}
+
 } // namespace AnsiCodePage

@@ -1,5 +1,6 @@
 #include "platform/SharedTextBlock.h"
 
+#include "platform/AnsiCodePage.h"
 #include "platform/Paths.h"
 #include "platform/VellumError.h"
 
@@ -19,28 +20,6 @@ const char kSplit[] = "$TCSPLIT$";
 
 [[noreturn]] void fail() {
     throw VellumError(QStringLiteral("Error creating map data!"));
-}
-
-bool inRange(uchar b, uchar lo, uchar hi) {
-    return b >= lo && b <= hi;
-}
-
-// Bytes taken by the character that starts at text[i]. A byte that starts no
-// valid sequence counts as one character of its own.
-qsizetype characterLength(const QByteArray& text, qsizetype i) {
-    const auto at = [&](qsizetype k) { return static_cast<uchar>(text.at(k)); };
-    const uchar lead = at(i);
-    if (!inRange(lead, 0x81, 0xFE) || i + 1 >= text.size())
-        return 1;
-    const uchar second = at(i + 1);
-    if (inRange(second, 0x30, 0x39)) {
-        if (i + 3 < text.size() && inRange(at(i + 2), 0x81, 0xFE) && inRange(at(i + 3), 0x30, 0x39))
-            return 4;
-        return 1;
-    }
-    if (inRange(second, 0x40, 0x7E) || inRange(second, 0x80, 0xFE))
-        return 2;
-    return 1;
 }
 
 // Makes sure the file holds the whole block, so that writing through the
@@ -77,7 +56,7 @@ qsizetype SharedTextBlock::characterBoundary(const QByteArray& text, qsizetype l
         return text.size();
     qsizetype i = 0;
     while (i < text.size()) {
-        const qsizetype next = i + characterLength(text, i);
+        const qsizetype next = i + AnsiCodePage::characterLength(text, i);
         if (next > limit)
             break;
         i = next;

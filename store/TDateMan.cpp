@@ -1,5 +1,6 @@
 #include "store/TDateMan.h"
 
+#include "platform/AnsiCodePage.h"
 #include "platform/VellumError.h"
 #include "store/CategoryFile.h"
 #include "store/PostLine.h"
@@ -16,17 +17,8 @@ namespace {
 // True when byte offset pos starts a character of the GB18030 text.
 bool isCharBoundary(QByteArrayView text, qsizetype pos) {
     qsizetype i = 0;
-    const auto byte = [&](qsizetype j) { return static_cast<unsigned char>(text[j]); };
-    while (i < pos) {
-        const unsigned char c = byte(i);
-        if (c < 0x80 || c == 0xFF || i + 1 >= text.size()) {
-            i += 1;
-        } else if (byte(i + 1) >= 0x30 && byte(i + 1) <= 0x39 && i + 3 < text.size()) {
-            i += 4;
-        } else {
-            i += 2;
-        }
-    }
+    while (i < pos)
+        i += AnsiCodePage::characterLength(text, i);
     return i == pos;
 }
 } // namespace
