@@ -1,19 +1,22 @@
 #include "platform/AtomicFile.h"
 
-#include <QSaveFile>
+#include "platform/StagedWrites.h"
+#include "platform/VellumError.h"
 
 namespace AtomicFile {
 
 bool write(const QString& path, const QByteArray& data, QString* error) {
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly)) {
-        if (file.write(data) == data.size() && file.commit())
-            return true;
-        file.cancelWriting();
+    QStringList errors;
+    try {
+        StagedWrites writes;
+        writes.stage(path, {data});
+        errors = writes.commit();
+    } catch (const VellumError& e) {
+        errors << e.message();
     }
-    if (error)
-        *error = file.errorString();
-    return false;
+    if (!errors.isEmpty() && error)
+        *error = errors.first();
+    return errors.isEmpty();
 }
 
 } // namespace AtomicFile

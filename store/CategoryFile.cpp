@@ -1,8 +1,7 @@
 #include "store/CategoryFile.h"
-#include "platform/AtomicFile.h"
 
+#include "platform/StagedWrites.h"
 #include "platform/VellumError.h"
-#include "store/StagedWrites.h"
 
 #include <QFile>
 
@@ -125,18 +124,22 @@ QByteArray readAll(const QString& path) {
 
 namespace {} // namespace
 
-void writeLines(const QString& path, const QList<QByteArray>& lines) {
+namespace {
+void replaceFile(const QString& path, const QList<QByteArray>& pieces, QByteArrayView terminator) {
     StagedWrites writes;
-    writes.stage(path, lines);
+    writes.stage(path, pieces, terminator);
     const QStringList errors = writes.commit();
     if (!errors.isEmpty())
         throw VellumError(errors.first());
 }
+} // namespace
+
+void writeLines(const QString& path, const QList<QByteArray>& lines) {
+    replaceFile(path, lines, "\r\n");
+}
 
 void writeBytes(const QString& path, const QByteArray& data) {
-    QString reason;
-    if (!AtomicFile::write(path, data, &reason))
-        throw VellumError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason));
+    replaceFile(path, {data}, {});
 }
 
 } // namespace CategoryFile

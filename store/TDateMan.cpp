@@ -1,10 +1,10 @@
 #include "store/TDateMan.h"
 
 #include "platform/AnsiCodePage.h"
+#include "platform/StagedWrites.h"
 #include "platform/VellumError.h"
 #include "store/CategoryFile.h"
 #include "store/PostLine.h"
-#include "store/StagedWrites.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -89,7 +89,7 @@ QStringList TDateMan::SaveCategories(const QList<int>& categories) {
     for (int k : categories)
         files.append({categoryPath(k), &m_lists[k]});
     StagedWrites writes;
-    QStringList errors = writes.stageAll(files);
+    QStringList errors = writes.stageAll(files, "\r\n");
     errors << writes.commit();
     return errors;
 }

@@ -1,4 +1,4 @@
-#include "store/StagedWrites.h"
+#include "platform/StagedWrites.h"
 
 #include "platform/VellumError.h"
 
@@ -54,16 +54,19 @@ StagedWrites::~StagedWrites() {
     }
 }
 
-void StagedWrites::stage(const QString& path, const QList<QByteArray>& lines) {
-    m_staged.append(stageFile(path, lines));
+void StagedWrites::stage(const QString& path, const QList<QByteArray>& pieces,
+                         QByteArrayView terminator) {
+    m_staged.append(stageFile(path, pieces, terminator));
 }
 
-QStringList StagedWrites::stageAll(const QList<QPair<QString, const QList<QByteArray>*>>& files) {
+QStringList StagedWrites::stageAll(const QList<QPair<QString, const QList<QByteArray>*>>& files,
+                                   QByteArrayView terminator) {
     // Turning a large category into bytes is memory work; the cores share it.
     std::vector<std::future<Staged>> jobs;
-    for (const auto& [path, lines] : files)
-        jobs.push_back(std::async(
-            std::launch::async, [path = path, lines = lines] { return stageFile(path, *lines); }));
+    for (const auto& [path, pieces] : files)
+        jobs.push_back(std::async(std::launch::async, [path = path, pieces = pieces, terminator] {
+            return stageFile(path, *pieces, terminator);
+        }));
     QStringList errors;
     for (auto& job : jobs) {
         try {
@@ -75,7 +78,8 @@ QStringList StagedWrites::stageAll(const QList<QPair<QString, const QList<QByteA
     return errors;
 }
 
-StagedWrites::Staged StagedWrites::stageFile(const QString& path, const QList<QByteArray>& lines) {
+StagedWrites::Staged StagedWrites::stageFile(const QString& path, const QList<QByteArray>& pieces,
+                                             QByteArrayView terminator) {
     Staged s;
     s.target = realTarget(path);
     const QByteArray target = QFile::encodeName(s.target);
@@ -96,21 +100,30 @@ StagedWrites::Staged StagedWrites::stageFile(const QString& path, const QList<QB
         ::unlink(QFile::encodeName(s.temp).constData());
         throw VellumError(failure(path, error));
     };
-    // Lines are gathered into large blocks: one write per line is slow.
-    QByteArray block;
+    // Small pieces are gathered into large blocks (one write per line is
+    // slow); a large piece goes out as it is, without a copy.
     constexpr qsizetype kBlock = 1 << 20;
-    block.reserve(kBlock + 4096);
-    for (const QByteArray& line : lines) {
-        block.append(line);
-        block.append("\r\n", 2);
-        if (block.size() >= kBlock) {
-            if (!writeAll(s.fd, block.constData(), block.size()))
+    QByteArray block;
+    const auto flush = [&] {
+        if (!block.isEmpty() && !writeAll(s.fd, block.constData(), block.size()))
+            fail(errno);
+        block.resize(0);
+    };
+    for (const QByteArray& piece : pieces) {
+        if (piece.size() >= kBlock) {
+            flush();
+            if (!writeAll(s.fd, piece.constData(), piece.size()))
                 fail(errno);
-            block.resize(0);
+        } else {
+            if (block.capacity() < kBlock)
+                block.reserve(kBlock + 4096);
+            block.append(piece);
         }
+        block.append(terminator);
+        if (block.size() >= kBlock)
+            flush();
     }
-    if (!block.isEmpty() && !writeAll(s.fd, block.constData(), block.size()))
-        fail(errno);
+    flush();
     // The disk starts on this file while the next one is being written.
     ::sync_file_range(s.fd, 0, 0, SYNC_FILE_RANGE_WRITE);
     return s;

@@ -5,6 +5,7 @@
 // while later ones are still being written, and a failure or crash at any
 // point leaves each old file whole.
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -17,12 +18,14 @@ class StagedWrites {
     StagedWrites(const StagedWrites&) = delete;
     StagedWrites& operator=(const StagedWrites&) = delete;
 
-    // Writes the lines, each followed by CR LF, to a temporary file beside
-    // path. Throws VellumError (and leaves nothing behind) on failure.
-    void stage(const QString& path, const QList<QByteArray>& lines);
-    // Stages several files at once on worker threads (the lines are only
+    // Writes the pieces, each followed by terminator, to a temporary file
+    // beside path. Throws VellumError (and leaves nothing behind) on failure.
+    void stage(const QString& path, const QList<QByteArray>& pieces,
+               QByteArrayView terminator = {});
+    // Stages several files at once on worker threads (the pieces are only
     // read); returns the message of each file that could not be staged.
-    QStringList stageAll(const QList<QPair<QString, const QList<QByteArray>*>>& files);
+    QStringList stageAll(const QList<QPair<QString, const QList<QByteArray>*>>& files,
+                         QByteArrayView terminator = {});
     // Flushes and renames every staged file, in the order staged. Returns the
     // message of each file that failed; its old file stays as it was.
     QStringList commit();
@@ -33,6 +36,7 @@ class StagedWrites {
         QString temp;
         int fd = -1;
     };
-    static Staged stageFile(const QString& path, const QList<QByteArray>& lines);
+    static Staged stageFile(const QString& path, const QList<QByteArray>& pieces,
+                            QByteArrayView terminator);
     QList<Staged> m_staged;
 };
