@@ -102,7 +102,7 @@ TFrmMain::TFrmMain(QWidget* parent) : QWidget(parent) {
     CoolTrayIcon1 = new QSystemTrayIcon(windowIcon(), this);
     CoolTrayIcon1->setObjectName(QStringLiteral("CoolTrayIcon1"));
     CoolTrayIcon1->setToolTip(kProgramTitle);
-    LoadSettings(m_settings, iniPath()); // 5.
+    LoadSettings(m_settings, iniPath());                // 5.
     ApplyWordWrap(meoContent, m_settings.MemoAutoline); // 6.
     m_editorMode.clear();                               // 7.
     // 8. A missing data folder is created now, so that closing can write.
