@@ -159,7 +159,7 @@ QByteArray RegexReplaceAll(const QByteArray& pattern, const QByteArray& text,
         if (rc < 0) {
             if (watch.expired)
                 throw RuleTimeout(QStringLiteral("time budget spent"));
-            throw RuleError(engineMessage(rc));
+            throw RuleError(engineMessage(rc), false);
         }
         const PCRE2_SIZE* ov = pcre2_get_ovector_pointer(match.get());
         const PCRE2_SIZE start = std::min(ov[0], ov[1]);
@@ -252,6 +252,11 @@ QString UbbToHtml(const QString& ubb, const TSettingsMirror& settings,
                     .arg(number)
                     .arg(double(budget.count()) / 1000.0));
         } catch (const RuleError& e) {
+            if (!e.invalidPattern())
+                throw RuleError(QStringLiteral("无法预览：第 %1 条转换规则无法完成（%2）。")
+                                    .arg(number)
+                                    .arg(e.message()),
+                                false);
             QString message = QStringLiteral("无法预览：第 %1 条转换规则的表达式有误（%2）。")
                                   .arg(number)
                                   .arg(e.message());

@@ -19,10 +19,16 @@ namespace UbbPreview {
 using Clock = std::chrono::steady_clock;
 constexpr std::chrono::milliseconds kTimeBudget{2000};
 
-// A pattern the engine cannot use (an invalid template, an empty template).
+// A pattern the engine cannot compile (an invalid or empty template), or a
+// match the engine gave up on.
 class RuleError : public VellumError {
   public:
-    using VellumError::VellumError;
+    explicit RuleError(const QString& message, bool invalidPattern = true)
+        : VellumError(message), m_invalidPattern(invalidPattern) {}
+    bool invalidPattern() const { return m_invalidPattern; }
+
+  private:
+    bool m_invalidPattern;
 };
 // The time budget ran out; the text converted so far is thrown away.
 class RuleTimeout : public VellumError {

@@ -1,4 +1,5 @@
 #include "markup/PreviewPage.h"
+#include "markup/UbbToHtml.h"
 
 #include "platform/AnsiCodePage.h"
 #include "platform/ErrorReporter.h"
@@ -6,6 +7,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
@@ -127,4 +130,25 @@ TEST_F(PreviewPage, ABrowserThatCannotBeStartedIsReported) {
     EXPECT_TRUE(errors[0].contains(QString::fromUtf8("无法用默认浏览器打开")))
         << errors[0].toStdString();
     EXPECT_TRUE(env.exists("preview.htm"));
+}
+
+TEST(PreviewPageInBrowser, ScriptsInThePostDoNotRunAndChineseShows) {
+    const QString chromium = QStandardPaths::findExecutable("chromium");
+    if (chromium.isEmpty())
+        GTEST_SKIP() << "chromium is not installed";
+    TestEnv env;
+    const QString body =
+        UbbToHtml(QString::fromUtf8("[b]中文正文[/b]<svg/onload=document.body.innerHTML='PWNED'>"
+                                    "</svg><img/src=x/onerror=document.title='PWNED'>"),
+                  defaults());
+    env.writeFile("preview.htm", PreviewPageBytes(QString::fromUtf8("标题"), body));
+    QProcess browser;
+    browser.start(chromium, {"--headless=new", "--no-sandbox", "--disable-gpu",
+                             "--user-data-dir=" + env.root() + "chromium", "--dump-dom",
+                             QUrl::fromLocalFile(env.programDir() + "preview.htm").toString()});
+    ASSERT_TRUE(browser.waitForFinished(60000));
+    const QString dom = QString::fromUtf8(browser.readAllStandardOutput());
+    EXPECT_TRUE(dom.contains(QString::fromUtf8("<title>标题</title>"))) << dom.toStdString();
+    EXPECT_TRUE(dom.contains(QString::fromUtf8("<b>中文正文</b>"))) << dom.toStdString();
+    EXPECT_FALSE(dom.contains("PWNED</")) << dom.toStdString();
 }
