@@ -122,6 +122,19 @@ int main(int argc, char** argv) {
     std::printf("  speed-up over perl: %.1fx; outputs %s\n", perlMs / times.front(),
                 same ? "identical" : "DIFFER");
 
+    // Posts full of tag openings that never close: every position is a
+    // candidate for several rules.
+    for (const QString& worst : {QString(1 << 20, u'['), QStringLiteral("[b]").repeated(350000),
+                                 QStringLiteral("[color=").repeated(150000)}) {
+        double best = 1e9;
+        for (int i = 0; i < runs; ++i) {
+            const auto t0 = Clock::now();
+            UbbToHtml(worst, settings);
+            best = std::min(best, ms(Clock::now() - t0));
+        }
+        std::printf("  1 MB of \"%s...\": best %.1f ms\n", qPrintable(worst.left(7)), best);
+    }
+
     const QString hay = QStringLiteral("abcdefgHiJ").repeated(100000);
     std::vector<double> replaceTimes;
     for (int i = 0; i < runs; ++i) {
