@@ -101,8 +101,12 @@ TEST(Preview, EachRuleConvertsItsOwnTag) {
         {"emoji", "[b]😀[/b]", u("<b>😀</b>")},
         {"nothing to do", "", ""},
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
         EXPECT_EQ(UbbToHtml(u(c.ubb), s), c.html) << c.name;
+        // Chinese text right before and after changes nothing.
+        EXPECT_EQ(UbbToHtml(u("中文") + u(c.ubb) + u("乕文"), s), u("中文") + c.html + u("乕文"))
+            << c.name;
+    }
 }
 
 TEST(Preview, CustomTemplatesPreviewTheirOwnTags) {
