@@ -247,17 +247,17 @@ QString UbbToHtml(const QString& ubb, const TSettingsMirror& settings,
             text = RegexReplaceAll(rule.pattern, text, rule.replacement, deadline);
         } catch (const RuleTimeout&) {
             throw RuleTimeout(
-                QStringLiteral("预览转换超时：第 %1 条转换规则运行超过 %2 秒，已停止转换，"
+                QStringLiteral("预览转换超时：第%1条转换规则运行超过%2秒，已停止转换，"
                                "没有生成预览页。")
                     .arg(number)
                     .arg(double(budget.count()) / 1000.0));
         } catch (const RuleError& e) {
             if (!e.invalidPattern())
-                throw RuleError(QStringLiteral("无法预览：第 %1 条转换规则无法完成（%2）。")
+                throw RuleError(QStringLiteral("无法预览：第%1条转换规则无法完成（%2）。")
                                     .arg(number)
                                     .arg(e.message()),
                                 false);
-            QString message = QStringLiteral("无法预览：第 %1 条转换规则的表达式有误（%2）。")
+            QString message = QStringLiteral("无法预览：第%1条转换规则的表达式有误（%2）。")
                                   .arg(number)
                                   .arg(e.message());
             if (rule.templateName)
