@@ -5,9 +5,9 @@
 // a character.
 #include <QString>
 
-// The first position (counting from 1) at or after start where needle stands
-// in text, ignoring the case of a to z; 0 when there is none. An empty needle
-// is never found.
+// The first position at or after start where needle stands in text, ignoring
+// the case of a to z; 0 when there is none. Positions count QString units from
+// 1 (an emoji takes two). An empty needle is never found.
 qsizetype PosNoCase(qsizetype start, const QString& needle, const QString& text);
 
 // Every occurrence of needle replaced, left to right; the search goes on after

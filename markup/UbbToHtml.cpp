@@ -162,7 +162,9 @@ QByteArray RegexReplaceAll(const QByteArray& pattern, const QByteArray& text,
             throw RuleError(engineMessage(rc), false);
         }
         const PCRE2_SIZE* ov = pcre2_get_ovector_pointer(match.get());
-        const PCRE2_SIZE start = std::min(ov[0], ov[1]);
+        // A match never starts before the text already copied; the clamp
+        // only guards the arithmetic below.
+        const PCRE2_SIZE start = std::max(copied, std::min(ov[0], ov[1]));
         const PCRE2_SIZE end = ov[1];
         out.append(text.constData() + copied, qsizetype(start - copied));
         for (const Piece& piece : pieces) {
