@@ -179,7 +179,8 @@ TEST(Preview, HostileTagsStopAfterTheTimeBudgetNamingTheRule) {
             EXPECT_TRUE(e.message().contains(u(c.rule))) << e.what();
         }
         EXPECT_GE(timer.elapsed(), 1900);
-        EXPECT_LT(timer.elapsed(), 3500);
+        // Well short of the minutes the patterns would take to finish.
+        EXPECT_LT(timer.elapsed(), 6000);
     }
 }
 
