@@ -10,6 +10,7 @@
 #include "bridge/BrowserRegistration.h"
 #include "bridge/CapturePoll.h"
 #include "bridge/TagBuilder.h"
+#include "markup/MemoMenu.h"
 #include "markup/TFrmInsertUBB.h"
 #include "markup/TfrmSearchReplace.h"
 #include "net/TFormPicList.h"
@@ -101,10 +102,9 @@ TFrmMain::TFrmMain(QWidget* parent) : QWidget(parent) {
     CoolTrayIcon1 = new QSystemTrayIcon(windowIcon(), this);
     CoolTrayIcon1->setObjectName(QStringLiteral("CoolTrayIcon1"));
     CoolTrayIcon1->setToolTip(kProgramTitle);
-    LoadSettings(m_settings, iniPath()); // 5.
-    meoContent->setLineWrapMode(m_settings.MemoAutoline ? QPlainTextEdit::WidgetWidth
-                                                        : QPlainTextEdit::NoWrap); // 6.
-    m_editorMode.clear();                                                          // 7.
+    LoadSettings(m_settings, iniPath());                // 5.
+    ApplyWordWrap(meoContent, m_settings.MemoAutoline); // 6.
+    m_editorMode.clear();                               // 7.
     // 8. A missing data folder is created now, so that closing can write.
     const QString dataDir = m_programDir + QStringLiteral("date");
     QDir().mkpath(dataDir);
@@ -352,16 +352,17 @@ void TFrmMain::buildListMenu() {
 void TFrmMain::createDialogs() {
     // Created once, in this order, and reused for every opening.
     m_frmConfig = new TFrmConfig(m_programDir, this);
-    new TFrmInsertUBB(this);
+    m_frmInsertUBB = new TFrmInsertUBB(this);
     new TfrmAbout(this);
     m_frmPicList = new TFormPicList(this);
     m_frmPicList->setInsertCallback(
         [this](const QByteArray& address) { InsertImageAddress(meoContent, address, m_settings); });
-    new TfrmSearchReplace(this);
+    m_frmSearchReplace = new TfrmSearchReplace(this);
     m_frmSearchSubject = new TFrmSearchSubject(this);
     m_frmTrans = new Tfrmtrans(this);
     new TFrmDownfile(this);
     new Tfrmexportdata(this);
+    installMarkupTools();
 }
 
 void TFrmMain::openSettings() {

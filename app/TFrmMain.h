@@ -14,6 +14,7 @@ class CaptureChannel;
 class CapturePoll;
 class CategoryListModel;
 class MainCaptureHost;
+class MemoMenu;
 class QLabel;
 class QLineEdit;
 class QListView;
@@ -30,9 +31,12 @@ class MultiRowTabHeader;
 class TDateMan;
 class ToastPopup;
 class TFrmConfig;
+class TFrmInsertUBB;
+class TfrmSearchReplace;
 class TFrmSearchSubject;
 class TFormPicList;
 class Tfrmtrans;
+enum class TagKind;
 
 class TFrmMain : public QWidget {
     Q_OBJECT
@@ -103,6 +107,12 @@ class TFrmMain : public QWidget {
     // The settings dialog; the mirror is reread after OK.
     void openSettings();
 
+    // --- Markup tools (FrmMainMarkup.cpp) ----------------------------------
+    // Appends the UBB tag of the kind built from the insertion dialog's texts.
+    void InsertUbbTag(TagKind kind);
+    // Previews the post in the desktop's browser.
+    void SpeedButton1Click();
+
   signals:
     // The close sequence has run; the program should end.
     void closed();
@@ -125,6 +135,7 @@ class TFrmMain : public QWidget {
     // The browser bridge (FrmMainBrowser.cpp).
     void RegisterBrowserHost();
     void listenForBrowserCommands();
+    void installMarkupTools();
     QString iniPath() const { return m_programDir + QStringLiteral("config.ini"); }
 
     QString m_programDir;
@@ -172,4 +183,7 @@ class TFrmMain : public QWidget {
     TFrmSearchSubject* m_frmSearchSubject = nullptr;
     Tfrmtrans* m_frmTrans = nullptr;
     TFormPicList* m_frmPicList = nullptr;
+    TFrmInsertUBB* m_frmInsertUBB = nullptr;
+    TfrmSearchReplace* m_frmSearchReplace = nullptr;
+    MemoMenu* PopupMenuMemo = nullptr;
 };
