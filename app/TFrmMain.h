@@ -31,6 +31,7 @@ class ToastPopup;
 class TFrmConfig;
 class TFrmSearchSubject;
 class TFormPicList;
+class Tfrmexportdata;
 class Tfrmtrans;
 
 class TFrmMain : public QWidget {
@@ -70,6 +71,11 @@ class TFrmMain : public QWidget {
     void MovePost();
     void SelectNextPost();
     void onNextPostMessage(int wparam);
+
+    // --- Data exchange of the active category -----------------------------
+    void ExportData();
+    void ImportData();
+    void CustomExport();
 
     // --- Editor state, shared with the capture poll ------------------------
     const QString& editorMode() const { return m_editorMode; }
@@ -162,4 +168,5 @@ class TFrmMain : public QWidget {
     TFrmSearchSubject* m_frmSearchSubject = nullptr;
     Tfrmtrans* m_frmTrans = nullptr;
     TFormPicList* m_frmPicList = nullptr;
+    Tfrmexportdata* m_frmExportData = nullptr;
 };
