@@ -15,6 +15,8 @@ QString run(QWidget* parent, const Request& request) {
         return answer()(request);
     QFileDialog dialog(parent);
     dialog.setObjectName(request.objectName);
+    // Wide enough that the file list's columns are not cut.
+    dialog.resize(760, 460);
     // The system's own titles, in the program's language.
     dialog.setWindowTitle(request.save ? QStringLiteral("另存为") : QStringLiteral("打开"));
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);

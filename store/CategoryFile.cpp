@@ -83,7 +83,6 @@ QList<QByteArray> splitLines(const QByteArray& data) {
     return lines;
 }
 
-namespace {
 // A large library is read into fresh memory; with huge pages that memory
 // costs a few hundred page faults instead of one per 4 KB.
 void adviseHugePages(char* data, qsizetype size) {
@@ -93,7 +92,6 @@ void adviseHugePages(char* data, qsizetype size) {
     if (end > begin + (2u << 20))
         ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 }
-} // namespace
 
 QByteArray readAll(const QString& path) {
     QFile file(path);

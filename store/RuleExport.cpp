@@ -127,19 +127,24 @@ bool RuleExpander::appendPost(QByteArray& out, QByteArrayView line) {
         }
         staged = m_stage;
     }
+    // The content is converted straight into the output once; a rule that
+    // holds it again copies it from there.
+    qsizetype contentAt = -1;
+    qsizetype contentSize = 0;
     qsizetype from = 0;
-    bool converted = false;
     for (qsizetype at; (at = staged.indexOf(kContent, from)) >= 0; from = at + kContent.size()) {
         out.append(staged.sliced(from, at - from));
-        if (!converted) {
-            m_content.resize(0);
+        if (contentAt < 0) {
+            contentAt = out.size();
             if (m_sql)
-                AppendSqlEscaped(m_content, rawContent, true);
+                AppendSqlEscaped(out, rawContent, true);
             else
-                appendPlainContent(m_content, rawContent);
-            converted = true;
+                appendPlainContent(out, rawContent);
+            contentSize = out.size() - contentAt;
+        } else {
+            out.reserve(out.size() + contentSize);
+            out.append(QByteArrayView(out.constData() + contentAt, contentSize));
         }
-        out.append(m_content);
     }
     out.append(staged.sliced(from));
     out.append("\r\n", 2);
@@ -157,6 +162,7 @@ int ExpandRule(const QList<QByteArray>& lines, const QByteArray& rule, bool sql,
     for (const QByteArray& line : lines)
         estimate += line.size() + rule.size() + 2;
     out.reserve(out.size() + estimate);
+    CategoryFile::adviseHugePages(out.data(), out.capacity());
     RuleExpander expander(rule, sql);
     int written = 0;
     for (const QByteArray& line : lines) {

@@ -32,7 +32,6 @@ class RuleExpander {
     // Reused between posts, so a post costs no allocation.
     QByteArray m_title;
     QByteArray m_stage;
-    QByteArray m_content;
 };
 
 // Appends text with quotes and backslashes doubled; with breaks, every
