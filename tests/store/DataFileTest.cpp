@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 QByteArray readBytes(const QString& path) {
@@ -102,6 +103,26 @@ TEST(DataFile, ImportOfAFifoADeviceOrAFolderIsRefused) {
         }
         EXPECT_EQ(records(store, 0), QList<QByteArray>{"a$TCSPLIT$1"});
     }
+}
+
+TEST(DataFile, ImportOfAFileLargerThanMemoryIsRefused) {
+    TestEnv env;
+    // Sparse: as large as twice the memory, without taking any disk space.
+    const QString huge = env.root() + "huge.qre";
+    const qint64 memory = qint64(::sysconf(_SC_PHYS_PAGES)) * ::sysconf(_SC_PAGESIZE);
+    {
+        QFile file(huge);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(memory * 2));
+    }
+    TDateMan store(env.dataDir());
+    try {
+        store.AppendFromFile(0, huge);
+        ADD_FAILURE() << "imported a file larger than memory";
+    } catch (const VellumError& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("太大"))) << e.message().toStdString();
+    }
+    EXPECT_EQ(store.RecordCount(0), 0);
 }
 
 TEST(DataFile, ImportReportsItsProgressUpToTheEnd) {
