@@ -11,6 +11,8 @@
 #include <QElapsedTimer>
 #include <QProgressDialog>
 
+#include <new>
+
 namespace {
 // A progress window that shows only when the work takes a while.
 class ProgressWindow : public ProgressIndicator {
@@ -61,6 +63,9 @@ bool DataExchange::exportCategory(int k) {
         ErrorReporter::report(
             QStringLiteral("数据没有导出，无法写入文件“%1”。\n\n%2").arg(path, e.message()));
         return false;
+    } catch (const std::bad_alloc&) {
+        ErrorReporter::report(QStringLiteral("内存不足，数据没有导出到文件“%1”。").arg(path));
+        return false;
     }
     return true;
 }
@@ -78,6 +83,8 @@ bool DataExchange::importFile(int k) {
         m_store.AppendFromFile(k, path, &progress);
     } catch (const VellumError& e) {
         ErrorReporter::report(e);
+    } catch (const std::bad_alloc&) {
+        ErrorReporter::report(QStringLiteral("内存不足，文件“%1”没有导入。").arg(path));
     }
     return true;
 }

@@ -21,6 +21,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <new>
+
 namespace {
 // The dialog's bar as the store's progress indicator. An empty range would
 // make the bar a busy indicator, so there is always at least one step.
@@ -171,6 +173,11 @@ void Tfrmexportdata::Button1Click() {
         ProgressBar1->setValue(ProgressBar1->minimum());
         ErrorReporter::report(
             QStringLiteral("导出没有完成，无法写入文件“%1”。\n\n%2").arg(path, e.message()));
+        return;
+    } catch (const std::bad_alloc&) {
+        ProgressBar1->setValue(ProgressBar1->minimum());
+        ErrorReporter::report(
+            QStringLiteral("内存不足，导出没有完成，文件“%1”没有写入。").arg(path));
         return;
     }
     ProgressBar1->setValue(ProgressBar1->maximum());
