@@ -343,10 +343,10 @@ void TFrmMain::buildListMenu() {
     connect(actions[1], &QAction::triggered, this, &TFrmMain::DeleteAllPosts);
     connect(actions[2], &QAction::triggered, this, &TFrmMain::FindPost);
     connect(actions[3], &QAction::triggered, this, &TFrmMain::MovePost);
-    // Export, import and custom export belong to data exchange; until it is
-    // wired they stay disabled rather than doing nothing.
-    for (int i = 4; i < 7; ++i)
-        actions[i]->setEnabled(false);
+    PopMenuList->insertSeparator(actions[4]);
+    connect(actions[4], &QAction::triggered, this, &TFrmMain::ExportData);
+    connect(actions[5], &QAction::triggered, this, &TFrmMain::ImportData);
+    connect(actions[6], &QAction::triggered, this, &TFrmMain::CustomExport);
 }
 
 void TFrmMain::createDialogs() {
@@ -361,7 +361,7 @@ void TFrmMain::createDialogs() {
     m_frmSearchSubject = new TFrmSearchSubject(this);
     m_frmTrans = new Tfrmtrans(this);
     new TFrmDownfile(this);
-    new Tfrmexportdata(this);
+    m_frmExportData = new Tfrmexportdata(m_programDir, this);
     installMarkupTools();
 }
 

@@ -35,6 +35,7 @@ class TFrmInsertUBB;
 class TfrmSearchReplace;
 class TFrmSearchSubject;
 class TFormPicList;
+class Tfrmexportdata;
 class Tfrmtrans;
 enum class TagKind;
 
@@ -75,6 +76,11 @@ class TFrmMain : public QWidget {
     void MovePost();
     void SelectNextPost();
     void onNextPostMessage(int wparam);
+
+    // --- Data exchange of the active category -----------------------------
+    void ExportData();
+    void ImportData();
+    void CustomExport();
 
     // --- Editor state, shared with the capture poll ------------------------
     const QString& editorMode() const { return m_editorMode; }
@@ -186,4 +192,5 @@ class TFrmMain : public QWidget {
     TFrmInsertUBB* m_frmInsertUBB = nullptr;
     TfrmSearchReplace* m_frmSearchReplace = nullptr;
     MemoMenu* PopupMenuMemo = nullptr;
+    Tfrmexportdata* m_frmExportData = nullptr;
 };

@@ -55,8 +55,8 @@ StagedWrites::~StagedWrites() {
 }
 
 void StagedWrites::stage(const QString& path, const QList<QByteArray>& pieces,
-                         QByteArrayView terminator) {
-    m_staged.append(stageFile(path, pieces, terminator));
+                         QByteArrayView terminator, const Progress& progress) {
+    m_staged.append(stageFile(path, pieces, terminator, progress));
 }
 
 QStringList StagedWrites::stageAll(const QList<QPair<QString, const QList<QByteArray>*>>& files,
@@ -79,7 +79,7 @@ QStringList StagedWrites::stageAll(const QList<QPair<QString, const QList<QByteA
 }
 
 StagedWrites::Staged StagedWrites::stageFile(const QString& path, const QList<QByteArray>& pieces,
-                                             QByteArrayView terminator) {
+                                             QByteArrayView terminator, const Progress& progress) {
     Staged s;
     s.target = realTarget(path);
     const QByteArray target = QFile::encodeName(s.target);
@@ -109,6 +109,7 @@ StagedWrites::Staged StagedWrites::stageFile(const QString& path, const QList<QB
             fail(errno);
         block.resize(0);
     };
+    qsizetype done = 0;
     for (const QByteArray& piece : pieces) {
         if (piece.size() >= kBlock) {
             flush();
@@ -120,10 +121,16 @@ StagedWrites::Staged StagedWrites::stageFile(const QString& path, const QList<QB
             block.append(piece);
         }
         block.append(terminator);
-        if (block.size() >= kBlock)
+        ++done;
+        if (block.size() >= kBlock) {
             flush();
+            if (progress)
+                progress(done);
+        }
     }
     flush();
+    if (progress)
+        progress(done);
     // The disk starts on this file while the next one is being written.
     ::sync_file_range(s.fd, 0, 0, SYNC_FILE_RANGE_WRITE);
     return s;

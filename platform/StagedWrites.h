@@ -11,6 +11,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class StagedWrites {
   public:
     StagedWrites() = default;
@@ -18,10 +20,14 @@ class StagedWrites {
     StagedWrites(const StagedWrites&) = delete;
     StagedWrites& operator=(const StagedWrites&) = delete;
 
+    // Called now and then while a file is staged with the number of pieces
+    // written so far.
+    using Progress = std::function<void(qsizetype piecesWritten)>;
+
     // Writes the pieces, each followed by terminator, to a temporary file
     // beside path. Throws VellumError (and leaves nothing behind) on failure.
-    void stage(const QString& path, const QList<QByteArray>& pieces,
-               QByteArrayView terminator = {});
+    void stage(const QString& path, const QList<QByteArray>& pieces, QByteArrayView terminator = {},
+               const Progress& progress = {});
     // Stages several files at once on worker threads (the pieces are only
     // read); returns the message of each file that could not be staged.
     QStringList stageAll(const QList<QPair<QString, const QList<QByteArray>*>>& files,
@@ -37,6 +43,6 @@ class StagedWrites {
         int fd = -1;
     };
     static Staged stageFile(const QString& path, const QList<QByteArray>& pieces,
-                            QByteArrayView terminator);
+                            QByteArrayView terminator, const Progress& progress = {});
     QList<Staged> m_staged;
 };

@@ -9,7 +9,12 @@
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
+#include <cerrno>
+#include <fcntl.h>
+#include <new>
 #include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace CategoryFile {
 
@@ -78,7 +83,6 @@ QList<QByteArray> splitLines(const QByteArray& data) {
     return lines;
 }
 
-namespace {
 // A large library is read into fresh memory; with huge pages that memory
 // costs a few hundred page faults instead of one per 4 KB.
 void adviseHugePages(char* data, qsizetype size) {
@@ -88,7 +92,6 @@ void adviseHugePages(char* data, qsizetype size) {
     if (end > begin + (2u << 20))
         ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 }
-} // namespace
 
 QByteArray readAll(const QString& path) {
     QFile file(path);
@@ -122,8 +125,6 @@ QByteArray readAll(const QString& path) {
     return data;
 }
 
-namespace {} // namespace
-
 namespace {
 void replaceFile(const QString& path, const QList<QByteArray>& pieces, QByteArrayView terminator) {
     StagedWrites writes;
@@ -140,6 +141,107 @@ void writeLines(const QString& path, const QList<QByteArray>& lines) {
 
 void writeBytes(const QString& path, const QByteArray& data) {
     replaceFile(path, {data}, {});
+}
+
+void writeLines(const QString& path, const QList<QByteArray>& lines, ProgressIndicator* progress) {
+    if (progress) {
+        progress->setMinimum(0);
+        progress->setMaximum(int(lines.size()));
+    }
+    StagedWrites writes;
+    writes.stage(path, lines, "\r\n", [progress](qsizetype written) {
+        if (progress)
+            progress->setPosition(int(written));
+    });
+    const QStringList errors = writes.commit();
+    if (!errors.isEmpty())
+        throw VellumError(errors.first());
+}
+
+namespace {
+class Descriptor {
+  public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return m_fd; }
+
+  private:
+    int m_fd;
+};
+
+QString systemError(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+qint64 physicalMemory() {
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    return pages > 0 && pageSize > 0 ? qint64(pages) * pageSize : -1;
+}
+
+QString tooLarge(const QString& path) {
+    return QStringLiteral("文件“%1”太大，内存容纳不下，不能导入。").arg(path);
+}
+} // namespace
+
+QByteArray readDataFile(const QString& path, ProgressIndicator* progress) {
+    // Not blocking: opening a FIFO would otherwise wait for a writer.
+    const Descriptor fd(
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (fd.get() < 0)
+        throw VellumError(QStringLiteral("无法打开文件“%1”。%2").arg(path, systemError(errno)));
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0)
+        throw VellumError(QStringLiteral("无法读取文件“%1”。%2").arg(path, systemError(errno)));
+    if (!S_ISREG(st.st_mode))
+        throw VellumError(QStringLiteral("“%1”不是普通文件，不能导入。").arg(path));
+    const qint64 memory = physicalMemory();
+    if (memory > 0 && st.st_size > memory)
+        throw VellumError(tooLarge(path));
+    if (progress) {
+        progress->setMinimum(0);
+        progress->setMaximum(1000);
+    }
+    constexpr qsizetype kChunk = 4 << 20;
+    const auto readSome = [&](char* into, qsizetype size) -> qsizetype {
+        for (;;) {
+            const ssize_t r = ::read(fd.get(), into, size_t(size));
+            if (r >= 0)
+                return r;
+            if (errno != EINTR)
+                throw VellumError(
+                    QStringLiteral("无法读取文件“%1”。%2").arg(path, systemError(errno)));
+        }
+    };
+    QByteArray data;
+    try {
+        data.resize(qsizetype(st.st_size));
+        adviseHugePages(data.data(), data.size());
+        qsizetype got = 0;
+        while (got < data.size()) {
+            const qsizetype r = readSome(data.data() + got, std::min(kChunk, data.size() - got));
+            if (r == 0)
+                break;
+            got += r;
+            if (progress)
+                progress->setPosition(int(got * 1000 / data.size()));
+        }
+        data.truncate(got);
+        // A file that grows while it is read, or one whose size is not known.
+        char more[64 * 1024];
+        while (const qsizetype r = readSome(more, sizeof more))
+            data.append(more, r);
+    } catch (const std::bad_alloc&) {
+        throw VellumError(tooLarge(path));
+    }
+    if (progress)
+        progress->setPosition(1000);
+    return data;
 }
 
 } // namespace CategoryFile

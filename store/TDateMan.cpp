@@ -5,6 +5,7 @@
 #include "platform/VellumError.h"
 #include "store/CategoryFile.h"
 #include "store/PostLine.h"
+#include "store/RuleExport.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -72,10 +73,10 @@ QMap<int, QString> TDateMan::LoadCategories(const QList<int>& categories) {
     return errors;
 }
 
-int TDateMan::AppendFromFile(int k, const QString& path) {
+int TDateMan::AppendFromFile(int k, const QString& path, ProgressIndicator* progress) {
     if (!QFileInfo::exists(path))
         return 0;
-    m_lists[k].append(CategoryFile::splitLines(CategoryFile::readAll(path)));
+    m_lists[k].append(CategoryFile::splitLines(CategoryFile::readDataFile(path, progress)));
     return RecordCount(k);
 }
 
@@ -148,34 +149,6 @@ int TDateMan::FindTitle(int start, const QByteArray& text, int k) const {
 
 int TDateMan::ExportWithRule(int k, const QString& path, const QByteArray& rule, bool sql,
                              ProgressIndicator* progress) {
-    const QList<QByteArray>& list = m_lists[k];
-    if (progress) {
-        progress->setMinimum(0);
-        progress->setMaximum(int(list.size()));
-    }
-    QByteArray output;
-    int position = 0;
-    for (const QByteArray& line : list) {
-        const qsizetype sep = line.indexOf(kPostSeparator);
-        if (sep < 0)
-            continue;
-        const QByteArray title = line.left(sep);
-        QByteArray content = line.mid(sep + qsizetype(sizeof(kPostSeparator) - 1));
-        if (sql) {
-            content.replace(kLineBreakToken, "\\r\\n");
-            content.replace("'", "''");
-        } else {
-            content.replace(kLineBreakToken, "\r\n");
-        }
-        QByteArray expanded = rule;
-        expanded.replace("$title", title);
-        expanded.replace("$content", content);
-        output.append(expanded);
-        output.append("\r\n");
-        if (progress)
-            progress->setPosition(++position);
-    }
-    if (!output.isEmpty())
-        CategoryFile::writeBytes(path, output);
-    return RecordCount(k);
+    // A copy: a progress bar that lets events run may see the category change.
+    return ExportRuleToFile(Records(k), path, rule, sql, progress);
 }

@@ -32,7 +32,9 @@ class TDateMan {
     // worker threads. Returns the error message of each category whose
     // file exists but could not be read; those keep their records.
     QMap<int, QString> LoadCategories(const QList<int>& categories);
-    int AppendFromFile(int k, const QString& path);
+    // Appends the lines of a data file to k. Only a regular file is read
+    // (VellumError otherwise); progress, when given, follows the reading.
+    int AppendFromFile(int k, const QString& path, ProgressIndicator* progress = nullptr);
     bool SaveCategory(int k);
     // Saves the given categories in order, flushing them to disk together.
     // Returns the message of each file that could not be written; the
@@ -46,9 +48,15 @@ class TDateMan {
     void ClearCategory(int k);
     int RecordCount(int k) const { return int(m_lists[k].size()); }
     int FindTitle(int start, const QByteArray& text, int k) const;
+    // Writes the rule expanded for every post of k (see RuleExport.h) and
+    // returns the number of posts written; lines without a separator are
+    // skipped and not counted.
     int ExportWithRule(int k, const QString& path, const QByteArray& rule, bool sql,
                        ProgressIndicator* progress);
 
+    // The records of k as they are now. The copy shares their memory and
+    // stays as it is when the category changes, so another thread may read it.
+    QList<QByteArray> Records(int k) const { return m_lists[k]; }
     // Direct read access for views; i must be valid.
     const QByteArray& record(int k, int i) const { return m_lists[k][i]; }
 
