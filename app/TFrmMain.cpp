@@ -92,8 +92,8 @@ TFrmMain::TFrmMain(QWidget* parent) : QWidget(parent) {
         [this](const QString& message) { MessageBoxes::error(this, message); });
 
     // Creation step, in order.
-    // 1. The daily usage request belongs to remote submission and is sent
-    //    from here once that exists.
+    setupNetwork();
+    SendUsageCount(); // 1.
     LoadTabCaptions();                  // 2.
     m_programDir = Paths::programDir(); // 3.
     setWindowTitle(kProgramTitle);      // 4.
@@ -167,6 +167,7 @@ TFrmMain::TFrmMain(QWidget* parent) : QWidget(parent) {
 }
 
 TFrmMain::~TFrmMain() {
+    cancelTransfers();
     ErrorReporter::setHandler({});
     Timer1->stop();
     m_capturePoll.reset();
@@ -301,8 +302,10 @@ void TFrmMain::buildLayout() {
     for (int i = 0; i < 2; ++i) {
         auto* panel = new QLabel(MyStatusBar);
         panel->setObjectName(QStringLiteral("MyStatusBarPanel%1").arg(i));
-        panel->setFixedWidth(50);
-        MyStatusBar->addWidget(panel);
+        // The second panel takes the rest of the width for network outcomes.
+        if (i == 0)
+            panel->setFixedWidth(50);
+        MyStatusBar->addWidget(panel, i == 0 ? 0 : 1);
         m_statusPanels[i] = panel;
     }
     root->addWidget(MyStatusBar);
@@ -358,8 +361,9 @@ void TFrmMain::createDialogs() {
     new TfrmSearchReplace(this);
     m_frmSearchSubject = new TFrmSearchSubject(this);
     m_frmTrans = new Tfrmtrans(this);
-    new TFrmDownfile(this);
+    m_frmDownfile = new TFrmDownfile(iniPath(), this);
     new Tfrmexportdata(this);
+    wireDownloadMenu();
 }
 
 void TFrmMain::openSettings() {

@@ -31,6 +31,8 @@ class ToastPopup;
 class TFrmConfig;
 class TFrmSearchSubject;
 class TFormPicList;
+class TFrmDownfile;
+class RemoteSubmitter;
 class Tfrmtrans;
 
 class TFrmMain : public QWidget {
@@ -97,6 +99,13 @@ class TFrmMain : public QWidget {
     // The settings dialog; the mirror is reread after OK.
     void openSettings();
 
+    // --- Network ------------------------------------------------------------
+    // "远程提交": sends the post in the editor to the address of the settings.
+    void PostData();
+    // "下载所有图片": the image addresses of the content, in the download dialog.
+    void DownloadAllImages();
+    TFrmDownfile* downloadDialog() const { return m_frmDownfile; }
+
   signals:
     // The close sequence has run; the program should end.
     void closed();
@@ -116,6 +125,10 @@ class TFrmMain : public QWidget {
     void onListSelectionChanged(int category);
     void onPageChanged(int index);
     void showPendingErrors();
+    void setupNetwork();
+    void SendUsageCount();
+    void wireDownloadMenu();
+    void cancelTransfers();
     QString iniPath() const { return m_programDir + QStringLiteral("config.ini"); }
 
     QString m_programDir;
@@ -162,4 +175,6 @@ class TFrmMain : public QWidget {
     TFrmSearchSubject* m_frmSearchSubject = nullptr;
     Tfrmtrans* m_frmTrans = nullptr;
     TFormPicList* m_frmPicList = nullptr;
+    TFrmDownfile* m_frmDownfile = nullptr;
+    RemoteSubmitter* m_submitter = nullptr;
 };
