@@ -93,7 +93,7 @@ TFrmMain::TFrmMain(QWidget* parent) : QWidget(parent) {
 
     // Creation step, in order.
     setupNetwork();
-    SendUsageCount(); // 1.
+    SendUsageCount();                   // 1.
     LoadTabCaptions();                  // 2.
     m_programDir = Paths::programDir(); // 3.
     setWindowTitle(kProgramTitle);      // 4.
