@@ -222,23 +222,16 @@ Result Perform(const Request& request) {
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &x);
 
     curl_multi_add_handle(multi, easy);
-    CURLcode code = CURLE_OK;
-    bool done = false;
-    while (!done) {
+    for (;;) {
         int running = 0;
         if (curl_multi_perform(multi, &running) != CURLM_OK) {
             result.error = Error::Network;
             break;
         }
-        if (CURLMsg* msg =
-                [&] {
-                    int left = 0;
-                    return curl_multi_info_read(multi, &left);
-                }();
-            msg && msg->msg == CURLMSG_DONE) {
-            code = msg->data.result;
-            result.error = mapError(code, easy, x);
-            done = true;
+        int left = 0;
+        const CURLMsg* msg = curl_multi_info_read(multi, &left);
+        if (msg && msg->msg == CURLMSG_DONE) {
+            result.error = mapError(msg->data.result, easy, x);
             break;
         }
         if (g_abort) {

@@ -30,6 +30,7 @@ bool RemoteSubmitter::Submit(const QByteArray& address, const QString& title,
                 button->setEnabled(true);
         });
     }
+    emit outcome(QStringLiteral("正在提交…"));
     TPostDataThread::Start(
         AnsiCodePage::toUnicode(address), kReadTimeoutMs,
         SubmissionParameters(title, content, category), m_handOver,

@@ -25,7 +25,7 @@ class RemoteSubmitter : public QObject {
                 const QString& category);
 
   signals:
-    // "已提交" or "提交失败：…", once per submission.
+    // "正在提交…" when a submission starts, then "已提交" or "提交失败：…".
     void outcome(const QString& text);
 
   private:

@@ -125,7 +125,8 @@ TEST_F(MainNetwork, FailuresAreToldInTheStatusBarOnly) {
         startWith(c.url);
         fillPost("t", "c");
         click("btnPostData");
-        EXPECT_TRUE(waitFor([&] { return !statusPanel().isEmpty(); }));
+        EXPECT_EQ(statusPanel(), QStringLiteral("正在提交…"));
+        EXPECT_TRUE(waitFor([&] { return statusPanel().startsWith(QStringLiteral("提交失败")); }));
         EXPECT_EQ(statusPanel(), QString::fromUtf8(c.text));
         EXPECT_TRUE(visibleBoxes().isEmpty());
         win.reset();

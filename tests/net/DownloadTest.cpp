@@ -71,6 +71,10 @@ TEST(ImageDownload, OnlyAWholeSuccessfulAnswerLeavesAFile) {
             EXPECT_EQ(readAll(out.path), kImage) << c.path;
         }
     }
+    const HttpExchange first = server.exchanges().constFirst();
+    EXPECT_EQ(first.requestLine, "GET /good.gif HTTP/1.1");
+    EXPECT_EQ(first.header("Accept"), "text/html, */*");
+    EXPECT_EQ(first.header("User-Agent"), "Mozilla/3.0 (compatible; Indy Library)");
     // Five redirects at most: the loop stopped after six requests.
     int loops = 0;
     for (const HttpExchange& x : server.exchanges())

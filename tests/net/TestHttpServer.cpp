@@ -285,5 +285,6 @@ void TestHttpServer::serve(int fd) {
         head += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
     for (const QByteArray& h : reply.headers)
         head += h + "\r\n";
-    c.write(head + "\r\n" + reply.body);
+    if (c.write(head + "\r\n"))
+        c.write(reply.body);
 }
