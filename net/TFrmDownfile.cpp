@@ -9,24 +9,56 @@
 #include "platform/VellumError.h"
 #include "settings/IniFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QTranslator>
 #include <QVBoxLayout>
 
 #include <algorithm>
 
 namespace {
 
+// Qt's own texts of the folder browser (column heads, the side bar) in
+// Chinese while it is open, where the translation is installed.
+class QtChineseTexts {
+  public:
+    QtChineseTexts() {
+        if (m_translator.load(QStringLiteral("qtbase_zh_CN"),
+                              QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            m_installed = QCoreApplication::installTranslator(&m_translator);
+        // Handled now, before the dialog exists: later it would undo the
+        // dialog's own labels.
+        QCoreApplication::sendPostedEvents(QCoreApplication::instance(), QEvent::LanguageChange);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+    }
+    ~QtChineseTexts() {
+        if (m_installed)
+            QCoreApplication::removeTranslator(&m_translator);
+    }
+    QtChineseTexts(const QtChineseTexts&) = delete;
+    QtChineseTexts& operator=(const QtChineseTexts&) = delete;
+
+  private:
+    QTranslator m_translator;
+    bool m_installed = false;
+};
+
 QString browseFolder(QWidget* owner) {
-    QFileDialog dialog(owner, QStringLiteral("请选择保存目录"),
-                       QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
+    const QtChineseTexts chinese;
+    QString start = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    if (!QFileInfo(start).isDir())
+        start = QDir::homePath();
+    QFileDialog dialog(owner, QStringLiteral("请选择保存目录"), start);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
     dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("查找范围："));
@@ -112,6 +144,7 @@ void TFrmDownfile::Prepare(const QString& title, const QStringList& addresses) {
         auto* item = new QListWidgetItem(address, clbfilelist);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
         item->setCheckState(Qt::Checked);
+        item->setToolTip(address);
     }
     if (m_pending == 0) {
         ProgressBar1->setRange(0, 1);

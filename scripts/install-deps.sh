@@ -8,7 +8,7 @@ PACKAGES=(
   libcurl4-openssl-dev libpcre2-dev libsndfile1-dev libasound2-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth xclip sox python3 fonts-wqy-microhei
-  libssl-dev openssl
+  libssl-dev openssl qt6-translations-l10n
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
