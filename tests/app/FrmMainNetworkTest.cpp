@@ -114,11 +114,17 @@ TEST_F(MainNetwork, FailuresAreToldInTheStatusBarOnly) {
         r.status = 404;
         return r;
     });
+    TestHttpServer stalled([](const HttpExchange&) {
+        HttpReply r;
+        r.stall = true;
+        return r;
+    });
     const struct {
         QByteArray url;
         const char* text;
     } cases[] = {
         {notFound.url("/s").toLatin1(), "提交失败：HTTP 404"},
+        {stalled.url("/s").toLatin1(), "提交失败：服务器没有响应"},
         {QString("http://127.0.0.1:%1/s").arg(closedPort()).toLatin1(), "提交失败：连接被拒绝"},
     };
     for (const auto& c : cases) {
