@@ -85,11 +85,12 @@ Error mapError(CURLcode code, CURL* easy, const Exchange& x) {
     case CURLE_OPERATION_TIMEDOUT:
         return Error::Timeout;
     case CURLE_PEER_FAILED_VERIFICATION:
-    case CURLE_SSL_CONNECT_ERROR:
     case CURLE_SSL_CERTPROBLEM:
     case CURLE_SSL_CACERT_BADFILE:
     case CURLE_SSL_ISSUER_ERROR:
         return Error::Certificate;
+    case CURLE_SSL_CONNECT_ERROR:
+        return Error::Tls;
     case CURLE_FILESIZE_EXCEEDED:
         return Error::TooLarge;
     case CURLE_WRITE_ERROR:
@@ -274,7 +275,9 @@ QString Describe(const Result& result) {
     case Error::Timeout:
         return QStringLiteral("服务器没有响应");
     case Error::Certificate:
-        return QStringLiteral("安全连接失败（证书无效）");
+        return QStringLiteral("证书无效");
+    case Error::Tls:
+        return QStringLiteral("安全连接失败");
     case Error::TooLarge:
         return QStringLiteral("文件太大");
     case Error::WriteFailed:

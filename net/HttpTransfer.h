@@ -34,6 +34,7 @@ enum class Error {
     Connect,
     Timeout,
     Certificate,
+    Tls,
     TooLarge,
     WriteFailed,
     Cancelled,
