@@ -149,6 +149,7 @@ void TFrmDownfile::Prepare(const QString& title, const QStringList& addresses) {
     if (m_pending == 0) {
         ProgressBar1->setRange(0, 1);
         ProgressBar1->setValue(0);
+        ProgressBar1->setFormat(QString());
     }
     btnok->setEnabled(true);
 }

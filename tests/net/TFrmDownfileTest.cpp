@@ -218,3 +218,23 @@ TEST_F(TFrmDownfileTest, AFolderThatCannotBeMadeIsSaidAndNothingStarts) {
     EXPECT_EQ(dlg->pendingDownloads(), 0);
     EXPECT_EQ(server.requestCount(), 0);
 }
+
+TEST_F(TFrmDownfileTest, NothingTickedDownloadsNothingAndSaysNothing) {
+    TestHttpServer server(imageHost);
+    auto dlg = make(saveDir().toLocal8Bit());
+    dlg->Prepare(QStringLiteral("t"), {server.url("/img/a.png")});
+    child<QListWidget>(*dlg, "clbfilelist")->item(0)->setCheckState(Qt::Unchecked);
+    dlg->show();
+    MessageAnswer answer;
+    child<QPushButton>(*dlg, "btnok")->click();
+    QTest::qWait(300);
+    EXPECT_TRUE(answer.texts.isEmpty());
+    EXPECT_FALSE(child<QPushButton>(*dlg, "btnok")->isEnabled());
+    auto* bar = child<QProgressBar>(*dlg, "ProgressBar1");
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_EQ(bar->text(), QStringLiteral("0 / 0"));
+    EXPECT_EQ(server.requestCount(), 0);
+    // Shown again, the dialog can start again.
+    dlg->Prepare(QStringLiteral("t"), {server.url("/img/a.png")});
+    EXPECT_TRUE(child<QPushButton>(*dlg, "btnok")->isEnabled());
+}
