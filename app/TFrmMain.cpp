@@ -93,8 +93,8 @@ TFrmMain::TFrmMain(QWidget* parent) : QWidget(parent) {
         [this](const QString& message) { MessageBoxes::error(this, message); });
 
     // Creation step, in order.
-    // 1. The daily usage request belongs to remote submission and is sent
-    //    from here once that exists.
+    setupNetwork();
+    SendUsageCount();                   // 1.
     LoadTabCaptions();                  // 2.
     m_programDir = Paths::programDir(); // 3.
     setWindowTitle(kProgramTitle);      // 4.
@@ -169,6 +169,7 @@ TFrmMain::TFrmMain(QWidget* parent) : QWidget(parent) {
 }
 
 TFrmMain::~TFrmMain() {
+    cancelTransfers();
     ErrorReporter::setHandler({});
     Timer1->stop();
     m_capturePoll.reset();
@@ -303,8 +304,10 @@ void TFrmMain::buildLayout() {
     for (int i = 0; i < 2; ++i) {
         auto* panel = new QLabel(MyStatusBar);
         panel->setObjectName(QStringLiteral("MyStatusBarPanel%1").arg(i));
-        panel->setFixedWidth(50);
-        MyStatusBar->addWidget(panel);
+        // The second panel takes the rest of the width for network outcomes.
+        if (i == 0)
+            panel->setFixedWidth(50);
+        MyStatusBar->addWidget(panel, i == 0 ? 0 : 1);
         m_statusPanels[i] = panel;
     }
     root->addWidget(MyStatusBar);
@@ -360,9 +363,10 @@ void TFrmMain::createDialogs() {
     m_frmSearchReplace = new TfrmSearchReplace(this);
     m_frmSearchSubject = new TFrmSearchSubject(this);
     m_frmTrans = new Tfrmtrans(this);
-    new TFrmDownfile(this);
+    m_frmDownfile = new TFrmDownfile(iniPath(), this);
     m_frmExportData = new Tfrmexportdata(m_programDir, this);
     installMarkupTools();
+    wireDownloadMenu();
 }
 
 void TFrmMain::openSettings() {

@@ -36,6 +36,8 @@ class TfrmSearchReplace;
 class TFrmSearchSubject;
 class TFormPicList;
 class Tfrmexportdata;
+class TFrmDownfile;
+class RemoteSubmitter;
 class Tfrmtrans;
 enum class TagKind;
 
@@ -118,6 +120,12 @@ class TFrmMain : public QWidget {
     void InsertUbbTag(TagKind kind);
     // Previews the post in the desktop's browser.
     void SpeedButton1Click();
+    // --- Network ------------------------------------------------------------
+    // "远程提交": sends the post in the editor to the address of the settings.
+    void PostData();
+    // "下载所有图片": the image addresses of the content, in the download dialog.
+    void DownloadAllImages();
+    TFrmDownfile* downloadDialog() const { return m_frmDownfile; }
 
   signals:
     // The close sequence has run; the program should end.
@@ -142,6 +150,10 @@ class TFrmMain : public QWidget {
     void RegisterBrowserHost();
     void listenForBrowserCommands();
     void installMarkupTools();
+    void setupNetwork();
+    void SendUsageCount();
+    void wireDownloadMenu();
+    void cancelTransfers();
     QString iniPath() const { return m_programDir + QStringLiteral("config.ini"); }
 
     QString m_programDir;
@@ -193,4 +205,6 @@ class TFrmMain : public QWidget {
     TfrmSearchReplace* m_frmSearchReplace = nullptr;
     MemoMenu* PopupMenuMemo = nullptr;
     Tfrmexportdata* m_frmExportData = nullptr;
+    TFrmDownfile* m_frmDownfile = nullptr;
+    RemoteSubmitter* m_submitter = nullptr;
 };

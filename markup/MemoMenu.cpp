@@ -42,7 +42,7 @@ MemoMenu::MemoMenu(QPlainTextEdit* memo, TfrmSearchReplace* searchReplace,
     NSelectAll = item("NSelectAll", "全选");
     NClear = item("NClear", "清空");
     addSeparator();
-    // Image download wires this item up itself once it is there.
+    // Disabled until the image download connects it.
     NDownloadImages = item("NDownloadImages", "下载所有图片");
     NDownloadImages->setEnabled(false);
 

@@ -9,6 +9,7 @@ PACKAGES=(
   libgtest-dev libbenchmark-dev
   xvfb xauth xclip sox python3 fonts-wqy-microhei
   zip
+  libssl-dev openssl qt6-translations-l10n
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

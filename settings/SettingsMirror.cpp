@@ -24,4 +24,5 @@ void LoadSettings(TSettingsMirror& mirror, const QString& iniPath) {
     mirror.MemoAutoline = ini.readBool("Common", "MemoAutoline", true);
     mirror.KeepSubject = ini.readBool("Common", "KeepSubject", true);
     mirror.SetClipBoard = ini.readBool("Common", "SetClipBoard", false);
+    mirror.UsageURL = ini.readString("Common", "UsageURL");
 }

@@ -27,6 +27,8 @@ struct TSettingsMirror {
     bool MemoAutoline = true;
     bool KeepSubject = true;
     bool SetClipBoard = false;
+    // Where the daily usage request goes; empty sends nothing.
+    QByteArray UsageURL;
 };
 
 // Fills the mirror from config.ini at iniPath (missing file/keys give the

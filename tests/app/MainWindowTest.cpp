@@ -43,7 +43,7 @@ TEST_F(MainWindow, LayoutHasEveryNamedControl) {
     }
     auto* bar = child<QStatusBar>("MyStatusBar");
     EXPECT_EQ(bar->findChild<QLabel*>("MyStatusBarPanel0")->width(), 50);
-    EXPECT_EQ(bar->findChild<QLabel*>("MyStatusBarPanel1")->width(), 50);
+    EXPECT_GT(bar->findChild<QLabel*>("MyStatusBarPanel1")->maximumWidth(), 50);
     EXPECT_EQ(child<QTimer>("Timer1")->interval(), 300);
     EXPECT_EQ(child<QTimer>("Timer2")->interval(), 1000);
     EXPECT_FALSE(child<QTimer>("Timer2")->isActive());

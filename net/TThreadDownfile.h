@@ -1,0 +1,40 @@
+#pragma once
+// One image download: claims a file of its own in the download folder, GETs
+// the address into it as the answer arrives and keeps it only when a 2xx
+// answer came whole (redirects followed, at most five, http and https only).
+// A failed, oversized or cancelled download leaves no file. Downloads run on
+// a small shared pool of workers, not one thread each.
+#include "net/HttpTransfer.h"
+#include "net/UiHandOver.h"
+
+#include <QString>
+
+#include <functional>
+
+struct DownloadOutcome {
+    bool ok = false;
+    QString path;        // the file written, or the one that was removed
+    Http::Result result; // of the exchange; InvalidAddress etc. as given
+    int fileError = 0;   // errno when the file could not be created or written
+};
+
+class TThreadDownfile {
+  public:
+    static constexpr int kReadTimeoutMs = 5000;
+    static constexpr int kMaxRedirects = 5;
+    static constexpr int kPoolSize = 8;
+    static constexpr qint64 kDefaultMaxFileSize = qint64(256) << 20;
+
+    using Done = std::function<void(const DownloadOutcome& outcome)>;
+
+    // Queues the download; done runs on the receiver's thread afterwards.
+    static void Start(const QString& address, const QString& folder, const QString& fileName,
+                      UiHandOverPtr handOver, Done done);
+
+    // The same download, run on the calling thread.
+    static DownloadOutcome Download(const QString& address, const QString& folder,
+                                    const QString& fileName);
+
+    // Size limit of one file (tests set a small one).
+    static void SetMaxFileSize(qint64 bytes);
+};
