@@ -8,6 +8,7 @@ PACKAGES=(
   libcurl4-openssl-dev libpcre2-dev libsndfile1-dev libasound2-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth xclip sox python3 fonts-wqy-microhei
+  chromium firefox-esr nodejs
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
@@ -15,6 +16,8 @@ for p in "${PACKAGES[@]}"; do
     missing+=("$p")
   fi
 done
+# Where node comes with its own npm, Debian's npm package would conflict with it.
+command -v npm >/dev/null 2>&1 || missing+=(npm)
 [ ${#missing[@]} -eq 0 ] && exit 0
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi

@@ -266,7 +266,7 @@ async function copyToClipboard(ctx, text) {
 async function sendCommand(ctx, text) {
   try {
     await askHost({ type: "command", text });
-    return { ok: true, via: "host" };
+    return { ok: true, via: "host", text };
   } catch (e) {
     if (!(e instanceof HostError)) throw e;
     let how;
@@ -276,7 +276,7 @@ async function sendCommand(ctx, text) {
       throw new UserError(MESSAGES.clipboardFailed(e.message, clip.message));
     }
     await tell(ctx, MESSAGES.viaClipboard(e.message), "info");
-    return { ok: true, via: "clipboard", how, hostError: e.message };
+    return { ok: true, via: "clipboard", how, hostError: e.message, text };
   }
 }
 

@@ -182,6 +182,8 @@ export async function closeFirefox(ff) {
     // already gone
   }
   ff.ws.close();
-  await Promise.race([new Promise((r) => ff.child.once("exit", r)), new Promise((r) => setTimeout(r, 10000))]);
+  let timer;
+  await Promise.race([new Promise((r) => ff.child.once("exit", r)), new Promise((r) => (timer = setTimeout(r, 10000)))]);
+  clearTimeout(timer);
   if (ff.child.exitCode === null) ff.child.kill("SIGKILL");
 }

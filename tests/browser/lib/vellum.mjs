@@ -172,7 +172,10 @@ export class Sandbox {
     if (!child || child.exitCode !== null || child.signalCode) return child ? child.exitCode : null;
     const done = new Promise((r) => child.once("exit", (code, signal) => r(code ?? signal)));
     child.kill("SIGTERM");
-    const code = await Promise.race([done, sleep(60000).then(() => "timeout")]);
+    let timer;
+    const late = new Promise((r) => (timer = setTimeout(() => r("timeout"), 60000)));
+    const code = await Promise.race([done, late]);
+    clearTimeout(timer);
     if (code === "timeout") child.kill("SIGKILL");
     return code;
   }
