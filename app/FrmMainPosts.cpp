@@ -264,9 +264,13 @@ void TFrmMain::setContentText(const QString& text) {
 }
 
 void TFrmMain::PublishPost(const QString& title, const QString& content) {
+    publishToBlock(title, content);
+    if (m_settings.SetClipBoard)
+        QGuiApplication::clipboard()->setText(content);
+}
+
+void TFrmMain::publishToBlock(const QString& title, const QString& content) {
     if (!m_sharedBlock)
         m_sharedBlock = std::make_unique<SharedTextBlock>(Paths::runtimeDir());
     m_sharedBlock->publish(AnsiCodePage::fromUnicode(title), AnsiCodePage::fromUnicode(content));
-    if (m_settings.SetClipBoard)
-        QGuiApplication::clipboard()->setText(content);
 }

@@ -64,7 +64,7 @@ void MainCaptureHost::savePost(const QString& title, const QString& content) {
     m_win.SavePost(title, content);
 }
 void MainCaptureHost::publishPost(const QString& title, const QString& content) {
-    m_win.PublishPost(title, content);
+    m_win.publishToBlock(title, content);
 }
 const TSettingsMirror& MainCaptureHost::settings() const {
     return m_win.settings();

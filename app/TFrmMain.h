@@ -85,11 +85,16 @@ class TFrmMain : public QWidget {
     QString contentText() const;
     void setContentText(const QString& text);
     void PublishPost(const QString& title, const QString& content);
+    // PublishPost without the clipboard.
+    void publishToBlock(const QString& title, const QString& content);
 
     TSettingsMirror& settings() { return m_settings; }
     const TSettingsMirror& settings() const { return m_settings; }
     const QString& programDir() const { return m_programDir; }
     TDateMan& store() { return *m_store; }
+    // Commands that reach the program by another road than the clipboard
+    // are queued here.
+    CapturePoll& capturePoll() { return *m_capturePoll; }
     QString tabCaption(int k) const { return m_tabCaptions[k]; }
     bool tabVisible(int k) const { return !m_tabCaptions[k].isEmpty(); }
     // Rereads the settings mirror from config.ini.

@@ -45,7 +45,10 @@ class CaptureHost {
     // The poll calls it only in "ADD", or in "EDIT" with a selected row.
     virtual void savePost(const QString& title, const QString& content) = 0;
 
-    // Hands the post to the browser side; may throw VellumError.
+    // Hands the post to the browser side through the shared text block only:
+    // a capture never leaves anything on the clipboard (the clipboard road
+    // empties it afterwards, and a queued command does not touch it). May
+    // throw VellumError.
     virtual void publishPost(const QString& title, const QString& content) = 0;
     // Read at every use: the dialog may reload it between ticks.
     virtual const TSettingsMirror& settings() const = 0;

@@ -6,6 +6,8 @@
 #include "platform/VellumError.h"
 #include "store/PostLine.h"
 
+#include <QTimer>
+
 #include <exception>
 
 namespace {
@@ -25,6 +27,19 @@ class PollPause {
     CaptureHost& m_host;
 };
 
+// Marks a command as running for its whole length, also while a modal
+// dialog of the tick processes events, so nothing starts inside it.
+class RunningMark {
+  public:
+    explicit RunningMark(bool& running) : m_running(running) { m_running = true; }
+    ~RunningMark() { m_running = false; }
+    RunningMark(const RunningMark&) = delete;
+    RunningMark& operator=(const RunningMark&) = delete;
+
+  private:
+    bool& m_running;
+};
+
 QByteArray bytes(const QString& text) {
     return AnsiCodePage::fromUnicode(text);
 }
@@ -33,6 +48,13 @@ QByteArray bytes(const QString& text) {
 CapturePoll::CapturePoll(CaptureHost& host) : m_host(host) {}
 
 void CapturePoll::Timer1Timer() {
+    if (m_running)
+        return;
+    if (!m_queue.empty()) {
+        // A queued command takes this tick; the clipboard is read next time.
+        drainQueue();
+        return;
+    }
     // An unchanged clipboard would give the same answer as last time: either
     // no text, or a text we already saw (a command empties the clipboard).
     if (!m_clipboard.changedSinceRead())
@@ -41,21 +63,48 @@ void CapturePoll::Timer1Timer() {
         m_clipboard.markRead();
         return;
     }
-    PollPause pause(m_host);
     const QString text = AnsiCodePage::toUnicode(m_clipboard.read());
     if (text.isEmpty() || !IsClipboardCommand(text))
         return;
+    execute(text, Source::Clipboard);
+}
+
+void CapturePoll::enqueueCommand(const QString& text) {
+    m_queue.push_back(text);
+    if (!m_running)
+        QTimer::singleShot(0, &m_context, [this] { drainQueue(); });
+}
+
+void CapturePoll::drainQueue() {
+    if (m_running || m_queue.empty())
+        return;
+    const QString text = m_queue.front();
+    m_queue.pop_front();
+    if (!text.isEmpty() && IsClipboardCommand(text))
+        execute(text, Source::Queue);
+    if (!m_queue.empty())
+        QTimer::singleShot(0, &m_context, [this] { drainQueue(); });
+}
+
+void CapturePoll::execute(const QString& text, Source source) {
+    PollPause pause(m_host);
+    RunningMark running(m_running);
     try {
-        runCommand(text);
+        runCommand(text, source);
     } catch (const std::exception& e) {
         // The command must not stay on the clipboard to fail again next tick.
-        ClipboardText::clear();
+        if (source == Source::Clipboard)
+            ClipboardText::clear();
         const auto* ve = dynamic_cast<const VellumError*>(&e);
         m_host.showError(ve ? ve->message() : QString::fromLocal8Bit(e.what()));
     }
+    // Commands that arrived while this one ran (a picture list was open) go
+    // next.
+    if (!m_queue.empty())
+        QTimer::singleShot(0, &m_context, [this] { drainQueue(); });
 }
 
-void CapturePoll::runCommand(const QString& text) {
+void CapturePoll::runCommand(const QString& text, Source source) {
     if (m_host.editorMode().isEmpty())
         m_host.setEditorMode(kModeAdd);
 
@@ -84,8 +133,10 @@ void CapturePoll::runCommand(const QString& text) {
 
     m_host.publishPost(m_host.titleText(), m_host.contentText());
     // Also removes what publishing may have put there: after a command the
-    // clipboard is always empty.
-    ClipboardText::clear();
+    // clipboard is always empty. A queued command never came from the
+    // clipboard, so what is there belongs to the user.
+    if (source == Source::Clipboard)
+        ClipboardText::clear();
 
     const TSettingsMirror& settings = m_host.settings();
     if (settings.SoundOnSucc && (!m_host.titleText().isEmpty() || !m_host.contentText().isEmpty()))

@@ -117,3 +117,45 @@ void SharedTextBlock::publish(const QByteArray& title, const QByteArray& content
     std::memcpy(m_view, text.constData(), static_cast<size_t>(text.size()));
     m_view[text.size()] = '\0';
 }
+
+std::optional<QByteArray> SharedTextBlock::readText(const QString& runtimeDir) {
+    QString dir = runtimeDir;
+    if (!dir.endsWith(QLatin1Char('/')))
+        dir += QLatin1Char('/');
+    const QByteArray name = QFile::encodeName(dir + QStringLiteral("MapString"));
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return std::nullopt;
+    // Plain reads, not a mapping: a file shortened behind our back must not
+    // raise SIGBUS here.
+    QByteArray bytes(Size, Qt::Uninitialized);
+    qsizetype filled = 0;
+    while (filled < Size) {
+        const ssize_t n = ::read(fd, bytes.data() + filled, static_cast<size_t>(Size - filled));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0)
+            break;
+        filled += n;
+    }
+    ::close(fd);
+    bytes.truncate(filled);
+    const qsizetype nul = bytes.indexOf('\0');
+    if (nul >= 0)
+        bytes.truncate(nul);
+    return bytes;
+}
+
+std::optional<SharedTextBlock::Post> SharedTextBlock::splitText(const QByteArray& text) {
+    if (!text.startsWith(kPrefix))
+        return std::nullopt;
+    const qsizetype prefix = qsizetype(sizeof kPrefix) - 1;
+    const qsizetype split = text.indexOf(kSplit, prefix);
+    if (split < 0)
+        return std::nullopt;
+    return Post{text.mid(prefix, split - prefix), text.mid(split + qsizetype(sizeof kSplit) - 1)};
+}

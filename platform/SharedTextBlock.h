@@ -7,6 +7,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 class SharedTextBlock {
   public:
     static constexpr qsizetype Size = 100000;
@@ -34,6 +36,18 @@ class SharedTextBlock {
     // Length of the longest prefix of text, at most limit bytes, that ends on
     // a GB18030 character boundary.
     static qsizetype characterBoundary(const QByteArray& text, qsizetype limit);
+
+    // The reader's side, for helpers in other processes.
+    struct Post {
+        QByteArray title;
+        QByteArray content;
+    };
+    // The block's text up to its first NUL; nullopt when no block has been
+    // published in runtimeDir (no file) or it cannot be read.
+    static std::optional<QByteArray> readText(const QString& runtimeDir);
+    // Title: between "BBSSETTEXT:" and the first "$TCSPLIT$"; content: after
+    // that separator. A text without the prefix or the separator holds no post.
+    static std::optional<Post> splitText(const QByteArray& text);
 
   private:
     void open();

@@ -8,6 +8,7 @@ PACKAGES=(
   libcurl4-openssl-dev libpcre2-dev libsndfile1-dev libasound2-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth xclip sox python3 fonts-wqy-microhei
+  zip
   chromium firefox-esr nodejs
 )
 missing=()

@@ -18,7 +18,7 @@ prog=$2
 src=$(cd "$(dirname "$0")/.." && pwd)
 dist="$src/dist"
 
-for exe in vellum vellum-send; do
+for exe in vellum vellum-send vellum-browser-host; do
     if [ ! -f "$build/bin/$exe" ]; then
         echo "$0: $build/bin/$exe not found; build the project first" >&2
         exit 1
@@ -39,16 +39,37 @@ install_file() { # <source> <target> <mode>
 
 install_file "$build/bin/vellum" "$prog/vellum" 0755
 install_file "$build/bin/vellum-send" "$prog/vellum-send" 0755
+install_file "$build/bin/vellum-browser-host" "$prog/vellum-browser-host" 0755
 
 # The user's settings and posts.
 if [ ! -e "$prog/config.ini" ]; then
     install_file "$dist/config.ini" "$prog/config.ini" 0644
 fi
-mkdir -p "$prog/date" "$prog/html" "$prog/sound"
+mkdir -p "$prog/date" "$prog/sound"
 
-# Browser menu pages: shipped files are refreshed, nothing else is removed.
-if [ -d "$dist/html" ]; then
-    cp -R "$dist/html/." "$prog/html/"
+# The browser extension is the program folder's html/: the registered menu
+# pages live there. The folder is ours alone, so it is replaced whole (a file
+# left from an older extension could still be loaded by the browser), and
+# Firefox gets the same files zipped as an .xpi beside it.
+ext="$src/browser/extension"
+if [ -f "$ext/manifest.json" ]; then
+    rm -rf "$prog/html.staging.$$" "$prog/html.old.$$"
+    cp -R "$ext" "$prog/html.staging.$$"
+    if [ -e "$prog/html" ]; then
+        mv "$prog/html" "$prog/html.old.$$"
+    fi
+    mv "$prog/html.staging.$$" "$prog/html"
+    rm -rf "$prog/html.old.$$"
+    if command -v zip >/dev/null 2>&1; then
+        rm -f "$prog/vellum-bridge.xpi.staging.$$"
+        (cd "$ext" && zip -q -r -X "$prog/vellum-bridge.xpi.staging.$$" .)
+        mv -f "$prog/vellum-bridge.xpi.staging.$$" "$prog/vellum-bridge.xpi"
+    else
+        echo "$0: zip not found; vellum-bridge.xpi not made" >&2
+    fi
+else
+    echo "$0: $ext/manifest.json not found; the browser extension is not staged" >&2
+    mkdir -p "$prog/html"
 fi
 
 # The event sound: a short two-tone chime, made once.

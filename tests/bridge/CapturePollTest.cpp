@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -91,13 +92,15 @@ class TestHost : public CaptureHost {
         published.append(t + QLatin1Char('|') + c);
         if (publishError)
             throw VellumError(QStringLiteral("Error creating map data!"));
-        if (mirror.SetClipBoard)
-            ClipboardText::write(gb(c));
     }
     const TSettingsMirror& settings() const override { return mirror; }
     void showPictureList(const QByteArray& payload) override {
         pictures.LoadPictures(payload);
         QTimer::singleShot(0, [this] {
+            if (whileListOpen)
+                whileListOpen();
+            QCoreApplication::processEvents();
+            titleWhileListOpen = title.text();
             timerRanDuringList = timer.isActive();
             listedWhileOpen = pictures.shownEntries().size();
             pictures.reject();
@@ -133,6 +136,8 @@ class TestHost : public CaptureHost {
     int restores = 0;
     int pauses = 0;
     bool timerRanDuringList = true;
+    std::function<void()> whileListOpen;
+    QString titleWhileListOpen;
     qsizetype listedWhileOpen = -1;
 };
 
@@ -536,5 +541,67 @@ TEST(CapturePoll, UnchangedClipboardIsNotReadAgain) {
     putText(QStringLiteral("BBSGETTITLE:after"));
     poll.Timer1Timer();
     EXPECT_EQ(host.title.text(), QStringLiteral("after"));
+    EXPECT_TRUE(clipboardText().isEmpty());
+}
+
+// Commands from the browser host's socket: the clipboard path without the
+// clipboard.
+TEST(CapturePoll, QueuedCommandsRunInOrderAndLeaveTheClipboardAlone) {
+    TestEnv env;
+    const struct {
+        const char* name;
+        bool setClipBoard;
+    } cases[] = {{"plain", false}, {"with SetClipBoard", true}};
+    for (const auto& c : cases) {
+        TestHost host;
+        host.mirror.SetClipBoard = c.setClipBoard;
+        host.mirror.SoundOnSucc = true;
+        CapturePoll poll(host);
+        putText(QStringLiteral("the user's own text"));
+        poll.Timer1Timer();
+        poll.enqueueCommand(QStringLiteral("BBSGETTITLE:标题"));
+        poll.enqueueCommand(QStringLiteral("BBSGETCONTENT:第一段"));
+        poll.enqueueCommand(QStringLiteral("not a command"));
+        poll.enqueueCommand(QStringLiteral("BBSGETIMG:http://a/1.gif$SPLIT$"));
+        QTRY_COMPARE_WITH_TIMEOUT(poll.queuedCommands(), std::size_t(0), 5000);
+        QTest::qWait(20);
+        EXPECT_EQ(host.title.text(), QStringLiteral("标题")) << c.name;
+        EXPECT_EQ(host.memo.toPlainText(), QStringLiteral("第一段\n[img]http://a/1.gif[/img]"))
+            << c.name;
+        EXPECT_EQ(host.posts[0], QList<QByteArray>{gb(QStringLiteral("标题$TCSPLIT$第一段"))})
+            << c.name;
+        EXPECT_EQ(host.published.size(), 3) << c.name;
+        EXPECT_EQ(host.sounds, 3) << c.name;
+        EXPECT_EQ(host.restores, 3) << c.name;
+        EXPECT_EQ(clipboardText(), QStringLiteral("the user's own text")) << c.name;
+        EXPECT_TRUE(host.timer.isActive()) << c.name;
+    }
+}
+
+TEST(CapturePoll, QueuedCommandWaitsForThePictureList) {
+    TestEnv env;
+    TestHost host;
+    CapturePoll poll(host);
+    host.whileListOpen = [&] { poll.enqueueCommand(QStringLiteral("BBSGETTITLE:later")); };
+    putText(QStringLiteral("BBSGETALLPIC:a.gif;1;2$$"));
+    poll.Timer1Timer();
+    EXPECT_EQ(host.titleWhileListOpen, QString());
+    EXPECT_EQ(poll.queuedCommands(), std::size_t(1));
+    QTRY_COMPARE_WITH_TIMEOUT(host.title.text(), QStringLiteral("later"), 5000);
+    EXPECT_EQ(host.published.size(), 2);
+    EXPECT_TRUE(host.timer.isActive());
+}
+
+TEST(CapturePoll, QueuedCommandTakesTheTickBeforeTheClipboard) {
+    TestEnv env;
+    TestHost host;
+    CapturePoll poll(host);
+    poll.enqueueCommand(QStringLiteral("BBSGETTITLE:queued"));
+    putText(QStringLiteral("BBSGETCONTENT:from the clipboard"));
+    poll.Timer1Timer();
+    EXPECT_EQ(host.title.text(), QStringLiteral("queued"));
+    EXPECT_TRUE(host.memo.toPlainText().isEmpty());
+    poll.Timer1Timer();
+    EXPECT_EQ(host.memo.toPlainText(), QStringLiteral("from the clipboard"));
     EXPECT_TRUE(clipboardText().isEmpty());
 }

@@ -14,6 +14,8 @@ TestEnv::TestEnv() {
     QDir(root()).mkpath(QStringLiteral("run"));
     QDir(root()).mkpath(QStringLiteral("config"));
     QDir(root()).mkpath(QStringLiteral("user"));
+    QDir(root()).mkpath(QStringLiteral("state"));
+    QDir(root()).mkpath(QStringLiteral("data"));
     ::chmod(QFile::encodeName(runtimeBase()).constData(), 0700);
     QFile asoundrc(root() + QStringLiteral("user/.asoundrc"));
     if (asoundrc.open(QIODevice::WriteOnly))
@@ -22,6 +24,8 @@ TestEnv::TestEnv() {
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeBase()));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome()));
     qputenv("HOME", QFile::encodeName(root() + QStringLiteral("user")));
+    qputenv("XDG_STATE_HOME", QFile::encodeName(stateHome()));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome()));
 }
 
 void TestEnv::writeFile(const QString& relative, const QByteArray& bytes) const {
@@ -49,5 +53,7 @@ QProcessEnvironment TestEnv::processEnvironment() const {
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeBase());
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome());
     env.insert(QStringLiteral("HOME"), root() + QStringLiteral("user"));
+    env.insert(QStringLiteral("XDG_STATE_HOME"), stateHome());
+    env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome());
     return env;
 }

@@ -16,6 +16,10 @@ class TestEnv {
     // Where the program keeps its runtime files.
     QString runtimeDir() const { return runtimeBase() + QStringLiteral("vellum/"); }
     QString configHome() const { return root() + QStringLiteral("config/"); }
+    QString stateHome() const { return root() + QStringLiteral("state/"); }
+    QString dataHome() const { return root() + QStringLiteral("data/"); }
+    // HOME: ~/.mozilla and the other dot folders land here.
+    QString homeDir() const { return root() + QStringLiteral("user/"); }
     QString dataDir() const { return programDir() + QStringLiteral("date/"); }
 
     // Paths relative to the program folder.

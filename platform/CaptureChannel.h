@@ -1,0 +1,77 @@
+#pragma once
+// The capture socket: a local socket named "capture" in the runtime folder,
+// through which the browser host hands clipboard commands to the running
+// program without touching the clipboard. A client writes frames, each a
+// 4-byte big-endian length and that many bytes of UTF-8 command text (at most
+// MaxCommand); the program answers "ok\n" to each frame once the command is
+// queued, so an "ok" promises the command will run. A frame that announces
+// more than MaxCommand bytes is answered with an "error:" line and the
+// connection is closed, since the rest of the stream cannot be trusted.
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+class QLocalServer;
+class QLocalSocket;
+
+// Splits a byte stream into command frames; kept apart from the socket so
+// that every way a stream can be cut up is easy to try.
+class CaptureFrames {
+  public:
+    static constexpr qsizetype MaxCommand = 16 * 1024 * 1024;
+
+    // Appends bytes and moves every completed frame to frames(). False once
+    // a frame announced more than MaxCommand bytes; later input is ignored.
+    bool feed(QByteArrayView bytes);
+    QList<QByteArray> takeFrames();
+    bool failed() const { return m_failed; }
+    // Bytes of an unfinished frame, its length field included.
+    qsizetype pending() const { return m_buffer.size(); }
+
+    static QByteArray frame(const QByteArray& text);
+
+  private:
+    QByteArray m_buffer;
+    QList<QByteArray> m_frames;
+    bool m_failed = false;
+};
+
+class CaptureChannel : public QObject {
+    Q_OBJECT
+  public:
+    static constexpr qsizetype MaxCommand = CaptureFrames::MaxCommand;
+
+    explicit CaptureChannel(QObject* parent = nullptr);
+    ~CaptureChannel() override;
+
+    // Listens on runtimeDir + "capture" (Paths::runtimeDir() when empty), for
+    // this user only, like "1108". A socket file left by a killed instance is
+    // removed first: the caller holds the single-instance lock. Throws
+    // VellumError when it cannot listen.
+    void listen(const QString& runtimeDir = QString());
+    QString socketPath() const;
+
+    static QString socketPathIn(const QString& runtimeDir);
+
+  signals:
+    // One command, NUL characters removed (as from the clipboard). The
+    // receiver queues it before returning; the client is answered then.
+    void commandReceived(const QString& text);
+
+  private:
+    void onNewConnection();
+    void onReadyRead(QLocalSocket* socket);
+
+    QLocalServer* m_server = nullptr;
+    QHash<QLocalSocket*, CaptureFrames> m_streams;
+};
+
+// The client's side, for the browser host. Sends one command and waits for
+// the program's answer. Returns true once the program has queued it; on
+// failure *error says why, and *refused tells a socket nobody listens on
+// (absent, or left by a program that ended) from one that answered badly.
+bool sendCaptureCommand(const QString& runtimeDir, const QByteArray& utf8Text, int timeoutMs,
+                        QString* error, bool* refused = nullptr);
