@@ -70,7 +70,8 @@ async function askHost(message) {
     if (hostMissingText(text) && !/exited|communicating/i.test(text)) throw new HostError(MESSAGES.hostMissing, true);
     throw new HostError(MESSAGES.hostFailed(text), false);
   }
-  if (!reply || reply.ok !== true) throw new HostError(MESSAGES.hostFailed(reply && reply.error ? reply.error : "无回应"), false);
+  // The host's own errors are sentences for the user already.
+  if (!reply || reply.ok !== true) throw new HostError(reply && reply.error ? String(reply.error) : MESSAGES.hostFailed("没有回应"), false);
   if (message.type !== "menu") menuFromHostLater().catch(() => {});
   return reply;
 }
