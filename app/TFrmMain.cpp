@@ -137,6 +137,7 @@ TFrmMain::TFrmMain(QWidget* parent) : QWidget(parent) {
     } catch (const VellumError& e) {
         m_pendingErrors << e.message();
     }
+    RegisterBrowserHost();
     Qt::WindowFlags flags = Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                             Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                             Qt::MSWindowsFixedSizeDialogHint;
@@ -161,6 +162,7 @@ TFrmMain::TFrmMain(QWidget* parent) : QWidget(parent) {
     m_captureHost = std::make_unique<MainCaptureHost>(*this);
     m_capturePoll = std::make_unique<CapturePoll>(*m_captureHost);
     connect(Timer1, &QTimer::timeout, this, [this] { m_capturePoll->Timer1Timer(); });
+    listenForBrowserCommands();
 
     if (!m_pendingErrors.isEmpty())
         QTimer::singleShot(0, this, &TFrmMain::showPendingErrors);

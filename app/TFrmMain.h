@@ -10,6 +10,7 @@
 #include <array>
 #include <memory>
 
+class CaptureChannel;
 class CapturePoll;
 class CategoryListModel;
 class MainCaptureHost;
@@ -121,6 +122,9 @@ class TFrmMain : public QWidget {
     void onListSelectionChanged(int category);
     void onPageChanged(int index);
     void showPendingErrors();
+    // The browser bridge (FrmMainBrowser.cpp).
+    void RegisterBrowserHost();
+    void listenForBrowserCommands();
     QString iniPath() const { return m_programDir + QStringLiteral("config.ini"); }
 
     QString m_programDir;
@@ -129,6 +133,7 @@ class TFrmMain : public QWidget {
     NextPostChannel* m_nextPostChannel = nullptr;
     std::unique_ptr<MainCaptureHost> m_captureHost;
     std::unique_ptr<CapturePoll> m_capturePoll;
+    CaptureChannel* m_captureChannel = nullptr;
     TSettingsMirror m_settings;
     QString m_editorMode;
     bool m_capturedTitle = false;

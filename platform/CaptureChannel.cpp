@@ -1,10 +1,9 @@
 #include "platform/CaptureChannel.h"
 
+#include "platform/BoundedLocalServer.h"
 #include "platform/Paths.h"
-#include "platform/VellumError.h"
 
 #include <QElapsedTimer>
-#include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
 #include <QtEndian>
@@ -51,10 +50,7 @@ QByteArray CaptureFrames::frame(const QByteArray& text) {
 
 CaptureChannel::CaptureChannel(QObject* parent) : QObject(parent) {}
 
-CaptureChannel::~CaptureChannel() {
-    if (m_server)
-        m_server->close();
-}
+CaptureChannel::~CaptureChannel() = default;
 
 QString CaptureChannel::socketPathIn(const QString& runtimeDir) {
     QString dir = runtimeDir;
@@ -64,42 +60,36 @@ QString CaptureChannel::socketPathIn(const QString& runtimeDir) {
 }
 
 QString CaptureChannel::socketPath() const {
-    return m_server ? m_server->fullServerName() : QString();
+    return m_server ? m_server->fullPath() : QString();
 }
 
 void CaptureChannel::listen(const QString& runtimeDir) {
-    const QString path = socketPathIn(runtimeDir.isEmpty() ? Paths::runtimeDir() : runtimeDir);
     if (!m_server) {
-        m_server = new QLocalServer(this);
-        m_server->setSocketOptions(QLocalServer::UserAccessOption);
-        connect(m_server, &QLocalServer::newConnection, this, &CaptureChannel::onNewConnection);
+        m_server = new BoundedLocalServer(QStringLiteral("capture"), {}, this);
+        connect(m_server, &BoundedLocalServer::connectionReady, this,
+                &CaptureChannel::onConnection);
     }
-    m_server->close();
-    QLocalServer::removeServer(path);
-    if (!m_server->listen(path))
-        throw VellumError(
-            QStringLiteral("Cannot listen on %1: %2").arg(path, m_server->errorString()));
+    m_server->listen(runtimeDir.isEmpty() ? Paths::runtimeDir() : runtimeDir);
 }
 
-void CaptureChannel::onNewConnection() {
-    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
-        m_streams.insert(socket, CaptureFrames{});
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
-        connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
-            // Frames that arrived with the close still count: the client may
-            // not wait for its answer.
-            onReadyRead(socket);
-            m_streams.remove(socket);
-            socket->deleteLater();
-        });
-        if (socket->bytesAvailable() > 0)
-            onReadyRead(socket);
-    }
+void CaptureChannel::onConnection(QLocalSocket* socket) {
+    m_streams.insert(socket, CaptureFrames{});
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
+    connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
+        // Frames that arrived with the close still count: the client may not
+        // wait for its answer.
+        onReadyRead(socket);
+        m_streams.remove(socket);
+    });
+    // The server deletes a socket it drops.
+    connect(socket, &QObject::destroyed, this, [this, socket] { m_streams.remove(socket); });
+    if (socket->bytesAvailable() > 0)
+        onReadyRead(socket);
 }
 
 void CaptureChannel::onReadyRead(QLocalSocket* socket) {
     auto it = m_streams.find(socket);
-    if (it == m_streams.end() || it->failed())
+    if (it == m_streams.end() || it->failed() || !socket->isOpen())
         return;
     bool ok = true;
     while (ok && socket->bytesAvailable() > 0)

@@ -14,7 +14,7 @@
 #include <QObject>
 #include <QString>
 
-class QLocalServer;
+class BoundedLocalServer;
 class QLocalSocket;
 
 // Splits a byte stream into command frames; kept apart from the socket so
@@ -48,9 +48,9 @@ class CaptureChannel : public QObject {
     ~CaptureChannel() override;
 
     // Listens on runtimeDir + "capture" (Paths::runtimeDir() when empty), for
-    // this user only, like "1108". A socket file left by a killed instance is
-    // removed first: the caller holds the single-instance lock. Throws
-    // VellumError when it cannot listen.
+    // this user only and with the same connection limits as "1108". A socket
+    // file left by a killed instance is removed first: the caller holds the
+    // single-instance lock. Throws VellumError when it cannot listen.
     void listen(const QString& runtimeDir = QString());
     QString socketPath() const;
 
@@ -62,10 +62,10 @@ class CaptureChannel : public QObject {
     void commandReceived(const QString& text);
 
   private:
-    void onNewConnection();
+    void onConnection(QLocalSocket* socket);
     void onReadyRead(QLocalSocket* socket);
 
-    QLocalServer* m_server = nullptr;
+    BoundedLocalServer* m_server = nullptr;
     QHash<QLocalSocket*, CaptureFrames> m_streams;
 };
 

@@ -10,7 +10,9 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+#include <memory>
 #include <sys/stat.h>
+#include <vector>
 
 namespace {
 // Reads from the socket while the channel's event loop runs.
@@ -169,4 +171,24 @@ TEST(CaptureChannel, SendingWithoutAListenerSaysNobodyListens) {
     EXPECT_FALSE(sendCaptureCommand(env.runtimeDir(), "BBSGET", 2000, &error, &refused));
     EXPECT_TRUE(refused);
     EXPECT_FALSE(error.isEmpty());
+}
+
+TEST(CaptureChannel, IdleConnectionsDoNotLockOutACommand) {
+    TestEnv env;
+    CaptureChannel channel;
+    channel.listen();
+    QSignalSpy spy(&channel, &CaptureChannel::commandReceived);
+    std::vector<std::unique_ptr<QLocalSocket>> idle;
+    for (int i = 0; i < 40; ++i) {
+        idle.push_back(std::make_unique<QLocalSocket>());
+        idle.back()->connectToServer(channel.socketPath());
+        ASSERT_TRUE(idle.back()->waitForConnected(5000)) << i;
+        // Half a frame, then silence.
+        idle.back()->write(QByteArray("\x00\x00\x00\x09"
+                                      "BBS",
+                                      7));
+    }
+    QTest::qWait(100);
+    EXPECT_EQ(deliver(channel, "BBSGETTITLE:real"), "ok\n");
+    EXPECT_EQ(texts(spy), QList<QString>{"BBSGETTITLE:real"});
 }
