@@ -56,39 +56,6 @@ describe("capture from Chromium", () => {
     await waitFor("the title in Vellum", () => sandbox.sharedPost()?.title === "一篇 好文章");
   });
 
-  test("content follows the conversion setting: UBB where Convent was never written", async () => {
-    await selectText(tab.page, "#post");
-    const r = await menu(browser, tab, "GetContent.htm", { selector: "#post" });
-    assert.equal(r.ok, true);
-    const o = server.origin;
-    const ubb = [
-      `第一段 [b]粗体[/b] [i]斜体[/i] [u]下划线[/u] [url=${o}/t/1.html]帖子链接[/url]`,
-      "",
-      "第二段",
-      `换行 [img]${o}/img/40x30/p.svg[/img]`,
-    ];
-    await waitFor("the UBB content", () => lines().join("\n") === ubb.join("\n"));
-  });
-
-  test("Convent 0 takes plain text, Convent 2 the selection's HTML", async () => {
-    sandbox.setProgramDword("Convent", 0);
-    await selectText(tab.page, "#post");
-    assert.equal((await menu(browser, tab, "GetContent.htm")).ok, true);
-    await waitFor("the plain content", () => lines().includes("第一段 粗体 斜体 下划线 帖子链接"));
-    const plain = lines().slice(lines().indexOf("第一段 粗体 斜体 下划线 帖子链接"));
-    assert.ok(plain.includes("第二段") && plain.includes("换行"), plain.join("|"));
-    assert.ok(!plain.join("\n").includes("[b]"));
-
-    sandbox.setProgramDword("Convent", 2);
-    await selectText(tab.page, "#post");
-    assert.equal((await menu(browser, tab, "GetContent.htm")).ok, true);
-    const o = server.origin;
-    await waitFor("the HTML content", () => {
-      const html = sandbox.sharedPost().content;
-      return html.includes("<b>粗体</b>") && html.includes(`<a href="${o}/t/1.html">帖子链接</a>`) && html.includes(`<img src="${o}/img/40x30/p.svg">`) && html.includes("<br>");
-    });
-  });
-
   test("a link is taken with the text of the element the menu was opened on", async () => {
     const href = `${server.origin}/thread?id=7&p=2`;
     const r = await menu(browser, tab, "GetHref.htm", { selector: "#link", info: { linkUrl: href } });
@@ -110,7 +77,41 @@ describe("capture from Chromium", () => {
     await waitFor("the image tag", () => lines().at(-1) === `[img]${src}[/img]`);
   });
 
-  test("the captured post is saved and on disk when Vellum ends", async () => {
+  test("content follows the conversion setting: UBB where Convent was never written", async () => {
+    await selectText(tab.page, "#post");
+    const r = await menu(browser, tab, "GetContent.htm", { selector: "#post" });
+    assert.equal(r.ok, true);
+    const o = server.origin;
+    const ubb = [
+      `第一段 [b]粗体[/b] [i]斜体[/i] [u]下划线[/u] [url=${o}/t/1.html]帖子链接[/url]`,
+      "",
+      "第二段",
+      `换行 [img]${o}/img/40x30/p.svg[/img]`,
+    ];
+    // Appended below the link and image lines captured before.
+    await waitFor("the UBB content", () => lines().slice(-ubb.length).join("\n") === ubb.join("\n"));
+  });
+
+  test("Convent 0 takes plain text, Convent 2 the selection's HTML", async () => {
+    sandbox.setProgramDword("Convent", 0);
+    await selectText(tab.page, "#post");
+    assert.equal((await menu(browser, tab, "GetContent.htm")).ok, true);
+    await waitFor("the plain content", () => lines().includes("第一段 粗体 斜体 下划线 帖子链接"));
+    const plain = lines().slice(lines().indexOf("第一段 粗体 斜体 下划线 帖子链接"));
+    assert.ok(plain.includes("第二段") && plain.includes("换行"), plain.join("|"));
+    assert.ok(!plain.join("\n").includes("[b]"));
+
+    sandbox.setProgramDword("Convent", 2);
+    await selectText(tab.page, "#post");
+    assert.equal((await menu(browser, tab, "GetContent.htm")).ok, true);
+    const o = server.origin;
+    await waitFor("the HTML content", () => {
+      const html = sandbox.sharedPost().content;
+      return html.includes("<b>粗体</b>") && html.includes(`<a href="${o}/t/1.html">帖子链接</a>`) && html.includes(`<img src="${o}/img/40x30/p.svg">`) && html.includes("<br>");
+    });
+  });
+
+  test("each content capture saved the post: it is on disk when Vellum ends", async () => {
     const shared = sandbox.sharedPost();
     assert.equal(await sandbox.stopVellum(), 0);
     const posts = sandbox.readCategory(0);
