@@ -321,7 +321,7 @@ async function currentPost() {
 }
 
 function decodeNote(note) {
-  return String(note).split("$1310$").join("\r\n");
+  return String(note).split("$1310$").join("\n").replace(/\r\n?/g, "\n");
 }
 
 const pendingPicks = new Map();
@@ -390,11 +390,12 @@ const ENTRIES = {
     await api.storage.session.set({
       [`media:${id}`]: { title: ctx.tab.title || "", url: ctx.tab.url || ctx.info.pageUrl || "", items },
     });
-    const opened = await api.tabs.create({
-      url: api.runtime.getURL(`ListFlash.htm?id=${id}`),
-      index: ctx.tab.index !== undefined ? ctx.tab.index + 1 : undefined,
-      openerTabId: ctx.tabId >= 0 ? ctx.tabId : undefined,
-    });
+    const where = { url: api.runtime.getURL(`ListFlash.htm?id=${id}`) };
+    // Beside the page it lists, in the page's own window.
+    if (ctx.tab.windowId !== undefined && ctx.tabId >= 0) {
+      Object.assign(where, { windowId: ctx.tab.windowId, index: ctx.tab.index + 1, openerTabId: ctx.tabId });
+    }
+    const opened = await api.tabs.create(where);
     return { ok: true, tabId: opened.id, count: items.length };
   },
 

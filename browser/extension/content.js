@@ -306,9 +306,15 @@
     sel.removeAllRanges();
     sel.addRange(range);
     const value = text.replace(/\r\n?/g, "\n");
+    // Line by line with line breaks between, as Shift+Enter types them: one
+    // block with <br>, not a paragraph per line.
     let inserted = false;
     try {
-      inserted = document.execCommand("insertText", false, value);
+      inserted = value.split("\n").every((line, i) => {
+        if (i && !document.execCommand("insertLineBreak")) return false;
+        return line === "" || document.execCommand("insertText", false, line);
+      });
+      if (value === "") inserted = document.execCommand("delete");
     } catch {
       inserted = false;
     }
