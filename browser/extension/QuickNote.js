@@ -1,6 +1,6 @@
 // The quick-reply picker: shows the notes that the background left for this
 // request and hands the chosen one back; the background fills the field and
-// closes this window.
+// closes this tab.
 const api = globalThis.browser ?? globalThis.chrome;
 
 async function choose(id, index) {

@@ -440,15 +440,15 @@ const ENTRIES = {
     const id = `${Date.now()}-${Math.random().toString(36).slice(2, 8)}`;
     await api.storage.session.set({ [`pick:${id}`]: { notes, tabId: ctx.tabId, frameId: ctx.frameId } });
     const done = new Promise((resolve) => pendingPicks.set(id, resolve));
-    const win = await api.windows.create({
-      url: api.runtime.getURL(`QuickNote.htm?id=${id}`),
-      type: "popup",
-      width: 460,
-      height: 420,
-    });
-    const closed = (windowId) => {
-      if (windowId !== win.id) return;
-      api.windows.onRemoved.removeListener(closed);
+    // A tab beside the form: picking closes it and the form's tab comes back.
+    const where = { url: api.runtime.getURL(`QuickNote.htm?id=${id}`) };
+    if (ctx.tab.windowId !== undefined) {
+      Object.assign(where, { windowId: ctx.tab.windowId, index: ctx.tab.index + 1, openerTabId: ctx.tabId });
+    }
+    const picker = await api.tabs.create(where);
+    const closed = (tabId) => {
+      if (tabId !== picker.id) return;
+      api.tabs.onRemoved.removeListener(closed);
       const resolve = pendingPicks.get(id);
       if (resolve) {
         pendingPicks.delete(id);
@@ -456,13 +456,13 @@ const ENTRIES = {
         resolve({ ok: true, cancelled: true });
       }
     };
-    api.windows.onRemoved.addListener(closed);
+    api.tabs.onRemoved.addListener(closed);
     return done;
   },
 };
 
 // The picker page's choice: fill the field the menu was opened on.
-async function pickNote(id, index, windowId) {
+async function pickNote(id, index, pickerTabId) {
   const key = `pick:${id}`;
   const request = (await api.storage.session.get(key))[key];
   if (!request) return { ok: false, error: "这个选择已经过期，请重新打开菜单。" };
@@ -480,7 +480,8 @@ async function pickNote(id, index, windowId) {
   const resolve = pendingPicks.get(id);
   pendingPicks.delete(id);
   if (resolve) resolve(result);
-  if (windowId !== undefined) api.windows.remove(windowId).catch(() => {});
+  if (result.ok) await api.tabs.update(request.tabId, { active: true }).catch(() => {});
+  if (pickerTabId !== undefined) await api.tabs.remove(pickerTabId).catch(() => {});
   return result;
 }
 
@@ -522,7 +523,7 @@ api.runtime.onMessage.addListener((message, sender, sendResponse) => {
     return true;
   };
   if (message.op === "pickNote") {
-    return answer(pickNote(message.id, message.index, sender.tab ? sender.tab.windowId : message.windowId));
+    return answer(pickNote(message.id, message.index, sender.tab ? sender.tab.id : undefined));
   }
   if (message.op === "status") {
     return answer(

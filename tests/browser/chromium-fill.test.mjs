@@ -4,7 +4,7 @@
 // and picked), the media list page, and the errors told in the page.
 import assert from "node:assert/strict";
 import { after, before, describe, test } from "node:test";
-import { launchChromium, menu, noticeText, openPage, selectText } from "./lib/chromium.mjs";
+import { extensionPage, launchChromium, menu, noticeText, openPage, selectText } from "./lib/chromium.mjs";
 import { startServer } from "./lib/server.mjs";
 import { Sandbox, waitFor } from "./lib/vellum.mjs";
 
@@ -120,9 +120,10 @@ describe("fill forms from Chromium", () => {
   test("quick reply in chosen mode shows the notes and fills the one picked", async () => {
     sandbox.setConfig("Common", { RandomNote: 0 });
     await form.page.fill("#body", "");
-    const opened = browser.context.waitForEvent("page", { predicate: (p) => p.url().includes("QuickNote.htm"), timeout: 15000 });
+    const opened = extensionPage(browser, "QuickNote.htm");
     const done = menu(browser, form, "QuickNote.htm", { selector: "#body", info: { editable: true } });
-    const picker = await opened;
+    // An entry that ends before the picker opens has failed: say why.
+    const picker = await Promise.race([opened, done.then((r) => assert.fail(`the entry ended first: ${JSON.stringify(r)}`))]);
     await picker.waitForSelector("ol.notes button");
     assert.deepEqual(await picker.$$eval("ol.notes button", (b) => b.map((x) => x.textContent)), NOTES);
     await picker.click("ol.notes li:nth-child(2) button");
@@ -134,10 +135,9 @@ describe("fill forms from Chromium", () => {
 
   test("the media list page lists the page's embedded media with copy buttons", async () => {
     const media = await openPage(browser, `${server.origin}/media.html`);
-    const opened = browser.context.waitForEvent("page", { predicate: (p) => p.url().includes("ListFlash.htm"), timeout: 15000 });
     const r = await menu(browser, media, "ListFlash.htm");
     assert.equal(r.ok, true, r.error);
-    const list = await opened;
+    const list = await extensionPage(browser, "ListFlash.htm");
     await list.waitForSelector("tbody tr");
     const rows = await list.$$eval("tbody tr", (trs) => trs.map((tr) => [...tr.children].slice(1, 4).map((td) => td.textContent)));
     const o = server.origin;

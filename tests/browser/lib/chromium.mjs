@@ -83,3 +83,10 @@ export async function noticeText(page) {
     return host && host.shadowRoot ? host.shadowRoot.querySelector(".m").textContent : null;
   });
 }
+
+// A page that the extension opens. Playwright may announce it before its
+// address is committed, so the pages are polled rather than the event
+// filtered.
+export function extensionPage(browser, fragment, timeoutMs = 15000) {
+  return waitFor(`a page ${fragment}`, () => browser.context.pages().find((p) => p.url().includes(fragment)), timeoutMs);
+}
