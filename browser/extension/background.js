@@ -141,7 +141,7 @@ function rebuildMenu() {
     }
     menuState.source = source;
     menuState.items = items;
-    await api.storage.session.set({ menuSource: source });
+    await api.storage.session.set({ menuSource: source, menuItems: items });
     return menuState;
   })().finally(() => {
     menuBuilding = null;
@@ -511,6 +511,15 @@ self.vellumMenuState = menuState;
 
 api.contextMenus.onClicked.addListener((info, tab) => {
   runEntry(info.menuItemId, info, tab);
+});
+
+// The menu outlives a background that was put to sleep; what it was built
+// from comes back from session storage.
+api.storage.session.get(["menuSource", "menuItems"]).then((stored) => {
+  if (menuState.source === "none" && stored.menuSource) {
+    menuState.source = stored.menuSource;
+    menuState.items = stored.menuItems || [];
+  }
 });
 
 api.runtime.onInstalled.addListener(() => rebuildMenu());

@@ -66,7 +66,7 @@ export async function launchFirefox(sandbox) {
   fs.writeFileSync(
     path.join(profile, "user.js"),
     [
-      'user_pref("extensions.background.idle.timeout", 600);',
+      'user_pref("extensions.background.idle.timeout", 600000);',
       'user_pref("browser.shell.checkDefaultBrowser", false);',
       'user_pref("datareporting.policy.dataSubmissionEnabled", false);',
       'user_pref("app.update.auto", false);',
