@@ -120,8 +120,17 @@ describe("capture from Chromium", () => {
     assert.equal(last.content, shared.content);
   });
 
+  test("with Vellum not running, the host starts it and the capture arrives", async () => {
+    assert.equal(sandbox.programsStartedElsewhere().length, 0);
+    await selectText(tab.page, "#title");
+    const r = await menu(browser, tab, "GetTitle.htm");
+    assert.equal(r.ok, true, r.error);
+    assert.equal(r.via, "host");
+    await waitFor("the title in the started program", () => sandbox.sharedPost()?.title === "一篇 好文章");
+    assert.equal(sandbox.programsStartedElsewhere().length, 1);
+  });
+
   test("all pictures go to Vellum with their natural sizes, each address once", async () => {
-    await sandbox.startVellum();
     const r = await menu(browser, tab, "GetAllPic.htm");
     const o = server.origin;
     assert.equal(r.ok, true, r.error);

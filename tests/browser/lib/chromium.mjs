@@ -33,7 +33,8 @@ export async function launchChromium(sandbox, { headless = true, userDataDir } =
       headless: false,
       args,
       ignoreDefaultArgs: ["--disable-extensions", "--disable-component-extensions-with-background-pages"],
-      env: sandbox.env,
+      // The host inherits this, and so does a program the host starts.
+      env: headless ? { ...sandbox.env, QT_QPA_PLATFORM: "offscreen" } : sandbox.env,
       timeout: 60000,
     },
   );

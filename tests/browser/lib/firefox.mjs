@@ -78,7 +78,7 @@ export async function launchFirefox(sandbox) {
   const child = spawn(
     "firefox-esr",
     ["--headless", "--remote-debugging-port", "0", "--remote-allow-system-access", "--profile", profile, "--no-remote"],
-    { env: { ...sandbox.env, MOZ_CRASHREPORTER_DISABLE: "1" }, stdio: ["ignore", "ignore", "pipe"] },
+    { env: { ...sandbox.env, QT_QPA_PLATFORM: "offscreen", MOZ_CRASHREPORTER_DISABLE: "1" }, stdio: ["ignore", "ignore", "pipe"] },
   );
   sandbox.children.push(child);
   let log = "";

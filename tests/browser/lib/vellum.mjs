@@ -180,8 +180,37 @@ export class Sandbox {
     return code;
   }
 
+  // Programs of this sandbox that someone else started (the host starts
+  // Vellum detached, in a session of its own): found by their environment.
+  programsStartedElsewhere() {
+    const pids = [];
+    for (const pid of fs.readdirSync("/proc").filter((d) => /^\d+$/.test(d))) {
+      try {
+        const exe = fs.readlinkSync(`/proc/${pid}/exe`);
+        if (path.basename(exe) !== "vellum") continue;
+        const env = fs.readFileSync(`/proc/${pid}/environ`, "utf8").split("\0");
+        if (env.includes(`VELLUM_HOME=${this.prog}`) && !this.children.some((c) => c.pid === Number(pid))) pids.push(Number(pid));
+      } catch {
+        // gone, or not ours to read
+      }
+    }
+    return pids;
+  }
+
   async cleanup() {
     await this.stopVellum().catch(() => {});
+    for (const pid of this.programsStartedElsewhere()) {
+      try {
+        process.kill(pid, "SIGTERM");
+        await waitFor("a started program to end", () => !fs.existsSync(`/proc/${pid}`), 30000);
+      } catch {
+        try {
+          process.kill(pid, "SIGKILL");
+        } catch {
+          // already gone
+        }
+      }
+    }
     for (const c of this.children) if (c.exitCode === null && !c.signalCode) c.kill("SIGKILL");
     if (!process.env.VELLUM_TEST_KEEP) fs.rmSync(this.root, { recursive: true, force: true });
   }
