@@ -59,7 +59,7 @@ function remoteValue(v) {
   }
 }
 
-export async function launchFirefox(sandbox) {
+export async function launchFirefox(sandbox, { headless = true } = {}) {
   const profile = path.join(sandbox.home, "firefox-profile");
   fs.mkdirSync(profile, { recursive: true });
   // A long-running case must not see the event page put to sleep.
@@ -77,8 +77,12 @@ export async function launchFirefox(sandbox) {
   );
   const child = spawn(
     "firefox-esr",
-    ["--headless", "--remote-debugging-port", "0", "--remote-allow-system-access", "--profile", profile, "--no-remote"],
-    { env: { ...sandbox.env, QT_QPA_PLATFORM: "offscreen", MOZ_CRASHREPORTER_DISABLE: "1" }, stdio: ["ignore", "ignore", "pipe"] },
+    [...(headless ? ["--headless"] : []), "--remote-debugging-port", "0", "--remote-allow-system-access", "--profile", profile, "--no-remote"],
+    {
+      // The host inherits this, and so does a program the host starts.
+      env: { ...sandbox.env, ...(headless ? { QT_QPA_PLATFORM: "offscreen" } : {}), MOZ_CRASHREPORTER_DISABLE: "1" },
+      stdio: ["ignore", "ignore", "pipe"],
+    },
   );
   sandbox.children.push(child);
   let log = "";
