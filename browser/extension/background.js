@@ -58,7 +58,7 @@ class HostError extends Error {
 }
 
 function hostMissingText(text) {
-  return /not found|no such native application|native messaging host/i.test(text);
+  return /not found|no such native application/i.test(text);
 }
 
 async function askHost(message) {
@@ -67,7 +67,7 @@ async function askHost(message) {
     reply = await api.runtime.sendNativeMessage(HOST, message);
   } catch (e) {
     const text = String(e && e.message ? e.message : e);
-    if (hostMissingText(text) && !/exited|communicating/i.test(text)) throw new HostError(MESSAGES.hostMissing, true);
+    if (hostMissingText(text)) throw new HostError(MESSAGES.hostMissing, true);
     throw new HostError(MESSAGES.hostFailed(text), false);
   }
   // The host's own errors are sentences for the user already.
@@ -333,11 +333,11 @@ const ENTRIES = {
   },
 
   async "GetContent.htm"(ctx) {
-    await selection(ctx);
+    // An image alone is content too, though its selection has no text.
     const { convent, templates } = await conversionSettings();
     const r = await inFrame(ctx.tabId, ctx.frameId, "content", { mode: convent, templates });
     const text = (r.ok ? r.text : ctx.info.selectionText || "").replace(/\s+$/, "");
-    if (!text) throw new UserError(MESSAGES.noSelection);
+    if (!text.trim()) throw new UserError(MESSAGES.noSelection);
     return sendCommand(ctx, `BBSGETCONTENT:${text}`);
   },
 

@@ -162,7 +162,7 @@
 
   function content({ mode, templates }) {
     const plain = selectedText();
-    if (mode === 0 || !plain) return { ok: true, text: plain };
+    if (mode === 0) return { ok: true, text: plain };
     const fragment = selectionFragment();
     if (!fragment) return { ok: true, text: plain }; // a selection inside a form field
     return { ok: true, text: mode === 2 ? toHtml(fragment) : toUbb(fragment, templates || {}) };

@@ -3,7 +3,7 @@
 // program, and the post on disk when the program ends.
 import assert from "node:assert/strict";
 import { after, before, describe, test } from "node:test";
-import { launchChromium, menu, openPage, selectText } from "./lib/chromium.mjs";
+import { launchChromium, menu, noticeText, openPage, selectText } from "./lib/chromium.mjs";
 import { startServer } from "./lib/server.mjs";
 import { Sandbox, waitFor } from "./lib/vellum.mjs";
 
@@ -13,6 +13,7 @@ const ARTICLE = `<!doctype html><meta charset="utf-8"><title>论坛</title>
 <div id="post"><p>第一段 <b>粗体</b> <i>斜体</i> <u>下划线</u> <a href="/t/1.html">帖子链接</a></p><p>第二段<br>换行 <img src="/img/40x30/p.svg"></p></div>
 <p>看这里：<a id="link" href="/thread?id=7&amp;p=2"><span>第七帖</span></a>
 <a id="piclink" href="/big.html"><img id="linked" src="/img/120x80/b.svg" alt="大图"></a></p>
+<p><b>整段粗体里的<span id="part">一部分</span>文字</b></p>
 <img id="pic" src="/img/40x30/p.svg"><img src="/img/40x30/p.svg">
 <img src="data:image/gif;base64,R0lGODlhAQABAAAAACw=">`;
 
@@ -109,6 +110,26 @@ describe("capture from Chromium", () => {
       const html = sandbox.sharedPost().content;
       return html.includes("<b>粗体</b>") && html.includes(`<a href="${o}/t/1.html">帖子链接</a>`) && html.includes(`<img src="${o}/img/40x30/p.svg">`) && html.includes("<br>");
     });
+  });
+
+  test("UBB keeps the formatting and link around a selection made inside them", async () => {
+    sandbox.setProgramDword("Convent", 1);
+    await selectText(tab.page, "#part");
+    assert.equal((await menu(browser, tab, "GetContent.htm")).ok, true);
+    await waitFor("the bold part", () => lines().at(-1) === "[b]一部分[/b]");
+    await selectText(tab.page, "#piclink");
+    assert.equal((await menu(browser, tab, "GetContent.htm")).ok, true);
+    const o = server.origin;
+    await waitFor("the linked image", () => lines().at(-1) === `[url=${o}/big.html][img]${o}/img/120x80/b.svg[/img][/url]`);
+  });
+
+  test("with nothing selected, get content is refused in the page and sends nothing", async () => {
+    const before = sandbox.sharedPost();
+    await tab.page.evaluate(() => getSelection().removeAllRanges());
+    const r = await menu(browser, tab, "GetContent.htm");
+    assert.equal(r.ok, false);
+    assert.match(await noticeText(tab.page), /选中/);
+    assert.deepEqual(sandbox.sharedPost(), before);
   });
 
   test("each content capture saved the post: it is on disk when Vellum ends", async () => {
