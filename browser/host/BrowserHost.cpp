@@ -152,13 +152,22 @@ QJsonObject BrowserHost::deliver(const QByteArray& utf8Text) {
 
     QElapsedTimer clock;
     clock.start();
+    // Ending quietly is what a second instance does: one is running already
+    // (or still starting), and its socket may yet open.
+    bool anotherInstance = false;
     while (!socketAccepts(runtimeDir)) {
         QString how;
-        if (m_starter.poll(&how) == ProgramStarter::State::Failed)
+        const ProgramStarter::State state = m_starter.poll(&how);
+        if (state == ProgramStarter::State::Failed)
             return failure(QStringLiteral("Vellum 启动后随即退出（%1）。").arg(how));
+        anotherInstance = anotherInstance || state == ProgramStarter::State::ExitedCleanly;
         if (clock.elapsed() >= m_options.startTimeoutMs)
-            return failure(QStringLiteral("Vellum 没有在 %1 秒内启动完毕。")
-                               .arg(m_options.startTimeoutMs / 1000));
+            return failure(
+                anotherInstance
+                    ? QStringLiteral("Vellum 已在运行，但 %1 秒内没有打开接收命令的接口。")
+                          .arg(m_options.startTimeoutMs / 1000)
+                    : QStringLiteral("Vellum 没有在 %1 秒内启动完毕。")
+                          .arg(m_options.startTimeoutMs / 1000));
         QThread::msleep(100);
     }
     // A program that has just started may still be building its windows.

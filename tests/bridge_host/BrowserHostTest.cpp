@@ -296,7 +296,7 @@ TEST(BrowserHost, ACommandThatCannotReachTheProgramSaysWhy) {
         const char* name;
         // -1: no location record; 0: a path that does not exist; 1: a program
         // that fails at once; 2: a program that ends quietly (another instance
-        // would hold the lock) and never listens.
+        // would hold the lock); 3: a program that runs but never listens.
         int exefile;
         const char* errorPart;
     };
@@ -304,7 +304,8 @@ TEST(BrowserHost, ACommandThatCannotReachTheProgramSaysWhy) {
         {"never installed", -1, "运行一次"},
         {"program gone", 0, "/nowhere/vellum"},
         {"program fails", 1, "exit code 3"},
-        {"program never listens", 2, "秒内"},
+        {"another instance never listens", 2, "已在运行"},
+        {"program never listens", 3, "启动完毕"},
     };
     for (const Case& c : cases) {
         TestEnv env;
@@ -315,7 +316,8 @@ TEST(BrowserHost, ACommandThatCannotReachTheProgramSaysWhy) {
             KeyStore::setString(KeyStore::Hive::LocalMachine, kProgramKey, "exefile",
                                 "/nowhere/vellum");
         if (c.exefile >= 1) {
-            writeScript(script, c.exefile == 1 ? "exit 3\n" : "exit 0\n");
+            const char* bodies[] = {"exit 3\n", "exit 0\n", "exec sleep 3\n"};
+            writeScript(script, bodies[c.exefile - 1]);
             KeyStore::setString(KeyStore::Hive::LocalMachine, kProgramKey, "exefile", script);
         }
         HostProcess host(env, {"VELLUM_HOST_START_TIMEOUT_MS=1500"});
