@@ -308,17 +308,24 @@
     const value = text.replace(/\r\n?/g, "\n");
     // Line by line with line breaks between, as Shift+Enter types them: one
     // block with <br>, not a paragraph per line.
-    let inserted = false;
+    // The editing commands either work from the first call or not at all; only
+    // then are the nodes inserted by hand, so nothing is inserted twice.
+    let editing = false;
     try {
-      inserted = value.split("\n").every((line, i) => {
-        if (i && !document.execCommand("insertLineBreak")) return false;
-        return line === "" || document.execCommand("insertText", false, line);
-      });
-      if (value === "") inserted = document.execCommand("delete");
+      editing = document.execCommand(value === "" ? "delete" : "insertText", false, value.split("\n")[0]);
+      if (editing) {
+        value
+          .split("\n")
+          .slice(1)
+          .forEach((line) => {
+            document.execCommand("insertLineBreak");
+            if (line) document.execCommand("insertText", false, line);
+          });
+      }
     } catch {
-      inserted = false;
+      editing = false;
     }
-    if (!inserted) {
+    if (!editing) {
       // Without the editing command: the same text as nodes, and the event an
       // editor would have heard.
       range.deleteContents();

@@ -47,6 +47,8 @@ describe("the clipboard fallback in Chromium", { skip: !process.env.DISPLAY && "
     const r = await menu(browser, tab, "GetTitle.htm", { selector: "#t" });
     assert.equal(r.ok, true, r.error);
     assert.equal(r.via, "clipboard");
+    // The service worker has no clipboard: its offscreen document copies.
+    assert.equal(r.how, "offscreen");
     await waitFor("the title in Vellum", () => sandbox.sharedPost()?.title === "剪贴板送来的标题");
     // The user is told why the clipboard was used.
     assert.match(await noticeText(tab.page), /剪贴板/);
