@@ -1,7 +1,7 @@
 // The same extension in Firefox ESR, driven through WebDriver BiDi: the menu
 // from the host, get title, content and link into the running program, set
 // title and content into a form with the next post after it, the quick reply,
-// and an error told in the page.
+// the media list page, and an error told in the page.
 import assert from "node:assert/strict";
 import { after, before, describe, test } from "node:test";
 import { closeFirefox, extEval, firefoxMenu, launchFirefox, openFirefoxPage, pageEval } from "./lib/firefox.mjs";
@@ -13,7 +13,8 @@ const PAGE = `<!doctype html><meta charset="utf-8"><title>论坛</title>
 <div id="c"><p>一段 <b>粗体</b></p><p>二段</p></div>
 <a id="l" href="/thread/9">第九帖</a>
 <form><input id="subject"><textarea id="body"></textarea></form>
-<p id="plain">不能编辑</p>`;
+<p id="plain">不能编辑</p>
+<embed src="/flash/game.swf" width="500" height="350"><video src="/media/a.mp4" width="320" height="240"></video>`;
 
 async function select(ff, tab, selector) {
   await pageEval(ff, tab, `(() => { const r = document.createRange(); r.selectNodeContents(document.querySelector(${JSON.stringify(selector)})); getSelection().removeAllRanges(); getSelection().addRange(r); return true; })()`);
@@ -78,6 +79,36 @@ describe("Firefox ESR", () => {
     const r = await firefoxMenu(ff, tab, "QuickNote.htm", { selector: "#body", info: { editable: true } });
     assert.equal(r.ok, true, r.error);
     assert.equal(await value(ff, tab, "body"), "火狐的快速回复\n第二行");
+  });
+
+  test("quick reply in chosen mode: the picker tab fills the field with the note picked", async () => {
+    sandbox.setConfig("Common", { RandomNote: 0 });
+    await pageEval(ff, tab, `document.getElementById("body").value = ""`);
+    const done = firefoxMenu(ff, tab, "QuickNote.htm", { selector: "#body", info: { editable: true } });
+    const picker = await waitFor("the picker tab", async () => {
+      const tree = await ff.bidi.send("browsingContext.getTree", {});
+      return tree.contexts.find((c) => c.url.includes("QuickNote.htm"));
+    });
+    await waitFor("the notes", () => extEval(ff, `document.querySelectorAll("ol.notes button").length === 1`, picker.context));
+    await extEval(ff, `document.querySelector("ol.notes button").click(), true`, picker.context);
+    const r = await done;
+    assert.equal(r.ok, true, r.error);
+    assert.equal(await value(ff, tab, "body"), "火狐的快速回复\n第二行");
+  });
+
+  test("the media list page opens beside the page and lists its media", async () => {
+    const r = await firefoxMenu(ff, tab, "ListFlash.htm");
+    assert.equal(r.ok, true, r.error);
+    const list = await waitFor("the media list tab", async () => {
+      const tree = await ff.bidi.send("browsingContext.getTree", {});
+      return tree.contexts.find((c) => c.url.includes("ListFlash.htm"));
+    });
+    const rows = await waitFor("the rows", async () => {
+      const got = await extEval(ff, `[...document.querySelectorAll("tbody tr")].map((tr) => tr.children[3].textContent)`, list.context);
+      return got.length ? got : null;
+    });
+    assert.deepEqual(rows, [`${server.origin}/flash/game.swf`, `${server.origin}/media/a.mp4`]);
+    await ff.bidi.send("browsingContext.close", { context: list.context });
   });
 
   test("a set entry on plain text is refused with a notice in the page", async () => {
