@@ -264,6 +264,9 @@
 
   // The field to fill: the element the menu was opened on, else the focused one.
   function editableTarget() {
+    // A whole document in design mode is one editor, as older forum editors
+    // build it in a frame.
+    if (document.designMode === "on" && document.body) return document.body;
     const candidates = [target, document.activeElement];
     for (const start of candidates) {
       if (!start || !start.isConnected) continue;
@@ -278,7 +281,6 @@
         return root;
       }
     }
-    if (document.designMode === "on" && document.body) return document.body;
     return null;
   }
 

@@ -34,6 +34,11 @@ const MEDIA = `<!doctype html><meta charset="utf-8"><title>媒体</title>
 <iframe src="/player/embed/42" width="560" height="315" allowfullscreen></iframe>
 <iframe src="/ads/banner.html" width="300" height="50"></iframe>`;
 
+const FRAMED = `<!doctype html><meta charset="utf-8"><title>旧式编辑器</title>
+<iframe id="editor" src="/editor-frame.html" width="500" height="200"></iframe>`;
+const EDITOR_FRAME = `<!doctype html><meta charset="utf-8"><body>旧的回复</body>
+<script>document.designMode = "on";</script>`;
+
 const NOTES = ["好帖，顶！", "谢谢分享\n收藏了", "路过"];
 
 describe("fill forms from Chromium", () => {
@@ -48,7 +53,7 @@ describe("fill forms from Chromium", () => {
       ["第二帖", "内容二"],
     ]);
     sandbox.writeQuickNotes(NOTES);
-    server = await startServer({ "/form.html": FORM, "/source.html": SOURCE, "/media.html": MEDIA });
+    server = await startServer({ "/form.html": FORM, "/source.html": SOURCE, "/media.html": MEDIA, "/framed.html": FRAMED, "/editor-frame.html": EDITOR_FRAME });
     await sandbox.startVellum();
     browser = await launchChromium(sandbox);
     form = await openPage(browser, `${server.origin}/form.html`);
@@ -99,6 +104,22 @@ describe("fill forms from Chromium", () => {
     assert.equal(await form.page.evaluate(() => document.getElementById("editor").innerText.trim()), "一行\n二行");
     assert.ok((await form.page.evaluate(() => heard)).includes("editor:input"));
     await waitFor("the post after it", () => post()?.title === "第二帖");
+  });
+
+  test("set title into an editor that is a frame in design mode", async () => {
+    const framed = await openPage(browser, `${server.origin}/framed.html`);
+    const frame = framed.page.frame({ url: /editor-frame/ });
+    await frame.waitForFunction(() => document.designMode === "on");
+    await frame.click("body", { button: "right" });
+    // The frame the browser would name in the click data.
+    const frameId = await browser.worker.evaluate(async (tabId) => {
+      const results = await chrome.scripting.executeScript({ target: { tabId, allFrames: true }, func: () => location.pathname });
+      return results.find((r) => r.result === "/editor-frame.html").frameId;
+    }, framed.tabId);
+    const r = await menu(browser, framed, "SetTitle.htm", { info: { frameId, editable: true, frameUrl: frame.url() } });
+    assert.equal(r.ok, true, r.error);
+    assert.equal(await frame.evaluate(() => document.body.innerText.trim()), post().title);
+    await framed.page.close();
   });
 
   test("a set entry on something that cannot be edited is refused in the page", async () => {
