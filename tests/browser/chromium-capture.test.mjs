@@ -15,7 +15,9 @@ const ARTICLE = `<!doctype html><meta charset="utf-8"><title>论坛</title>
 <a id="piclink" href="/big.html"><img id="linked" src="/img/120x80/b.svg" alt="大图"></a></p>
 <p><b>整段粗体里的<span id="part">一部分</span>文字</b></p>
 <img id="pic" src="/img/40x30/p.svg"><img src="/img/40x30/p.svg">
-<img src="data:image/gif;base64,R0lGODlhAQABAAAAACw=">`;
+<img src="data:image/gif;base64,R0lGODlhAQABAAAAACw=">
+<iframe id="gallery" src="/gallery.html" width="200" height="100"></iframe>`;
+const GALLERY = `<!doctype html><meta charset="utf-8"><img src="/img/64x48/g.svg"><img src="/img/120x80/b.svg">`;
 
 const CAPTIONS = ["→获取标题", "→获取内容", "←设置标题", "←设置内容", "→提取图片", "→提取链接", "∈提取Flash及媒体文件", "∈提取全部图片", "⊙快速回复"];
 
@@ -26,11 +28,12 @@ describe("capture from Chromium", () => {
   before(async () => {
     sandbox = new Sandbox("chromium-capture").stage();
     sandbox.setConfig("Common", { NoConvert: 0, Convert2UBB: 1, GetAutoSave: 1, RetoreMainWin: 0 });
-    server = await startServer({ "/article.html": ARTICLE });
+    server = await startServer({ "/article.html": ARTICLE, "/gallery.html": GALLERY });
     await sandbox.startVellum();
     browser = await launchChromium(sandbox);
     tab = await openPage(browser, `${server.origin}/article.html`);
     await tab.page.waitForFunction(() => [...document.images].every((i) => i.complete));
+    await tab.page.frame({ url: /gallery/ }).waitForFunction(() => [...document.images].every((i) => i.complete));
   });
 
   after(async () => {
@@ -151,12 +154,12 @@ describe("capture from Chromium", () => {
     assert.equal(sandbox.programsStartedElsewhere().length, 1);
   });
 
-  test("all pictures go to Vellum with their natural sizes, each address once", async () => {
+  test("all pictures of the page and its frames go to Vellum with their natural sizes, each address once", async () => {
     const r = await menu(browser, tab, "GetAllPic.htm");
     const o = server.origin;
     assert.equal(r.ok, true, r.error);
     assert.equal(r.via, "host");
-    assert.equal(r.count, 2);
-    assert.equal(r.text, `BBSGETALLPIC:${o}/img/40x30/p.svg;40;30$$${o}/img/120x80/b.svg;120;80$$`);
+    assert.equal(r.count, 3);
+    assert.equal(r.text, `BBSGETALLPIC:${o}/img/40x30/p.svg;40;30$$${o}/img/120x80/b.svg;120;80$$${o}/img/64x48/g.svg;64;48$$`);
   });
 });
