@@ -48,18 +48,12 @@ fi
 mkdir -p "$prog/date" "$prog/sound"
 
 # The browser extension is the program folder's html/: the registered menu
-# pages live there. The folder is ours alone, so it is replaced whole (a file
-# left from an older extension could still be loaded by the browser), and
+# pages live there. Shipped files are refreshed, nothing else is removed.
 # Firefox gets the same files zipped as an .xpi beside it.
+mkdir -p "$prog/html"
 ext="$src/browser/extension"
 if [ -f "$ext/manifest.json" ]; then
-    rm -rf "$prog/html.staging.$$" "$prog/html.old.$$"
-    cp -R "$ext" "$prog/html.staging.$$"
-    if [ -e "$prog/html" ]; then
-        mv "$prog/html" "$prog/html.old.$$"
-    fi
-    mv "$prog/html.staging.$$" "$prog/html"
-    rm -rf "$prog/html.old.$$"
+    cp -R "$ext/." "$prog/html/"
     if command -v zip >/dev/null 2>&1; then
         rm -f "$prog/vellum-bridge.xpi.staging.$$"
         (cd "$ext" && zip -q -r -X "$prog/vellum-bridge.xpi.staging.$$" .)
@@ -69,7 +63,6 @@ if [ -f "$ext/manifest.json" ]; then
     fi
 else
     echo "$0: $ext/manifest.json not found; the browser extension is not staged" >&2
-    mkdir -p "$prog/html"
 fi
 
 # The event sound: a short two-tone chime, made once.

@@ -61,6 +61,16 @@ bool ended(pid_t pid) {
     const qsizetype close = line.lastIndexOf(')');
     return close < 0 || line.mid(close + 2, 1) == "Z";
 }
+
+// A program we did not start ourselves is not ended by anyone else when a
+// check fails half-way.
+struct EndAtExit {
+    pid_t pid = 0;
+    ~EndAtExit() {
+        if (pid > 0 && !ended(pid))
+            ::kill(pid, SIGKILL);
+    }
+};
 } // namespace
 
 TEST(BrowserBridge, EveryStartWritesTheHostManifestsNamingTheHostBesideTheProgram) {
@@ -93,6 +103,7 @@ TEST(BrowserBridge, ACommandStartsTheProgramWhichOutlivesTheHost) {
     env.writeFile("config.ini", "[TabClass]\r\ntab0=A\r\n[Common]\r\nRetoreMainWin=0\r\n");
     RegisterProgramLocation(QFileInfo(VELLUM_EXE).absoluteFilePath());
     pid_t program = 0;
+    EndAtExit guard;
     {
         HostProcess host(env, {"QT_QPA_PLATFORM=offscreen", "VELLUM_HOST_START_TIMEOUT_MS=90000",
                                "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"});
@@ -101,6 +112,7 @@ TEST(BrowserBridge, ACommandStartsTheProgramWhichOutlivesTheHost) {
         EXPECT_TRUE(reply.value("ok").toBool())
             << reply.value("error").toString().toStdString() << host.errors().constData();
         program = findProgram(env);
+        guard.pid = program;
         ASSERT_GT(program, 0) << "the program is running";
         EXPECT_EQ(host.finish(), 0);
     }

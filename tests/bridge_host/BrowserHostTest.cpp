@@ -301,10 +301,8 @@ TEST(BrowserHost, ACommandThatCannotReachTheProgramSaysWhy) {
         const char* errorPart;
     };
     const Case cases[] = {
-        {"never installed", -1, "运行一次"},
-        {"program gone", 0, "/nowhere/vellum"},
-        {"program fails", 1, "exit code 3"},
-        {"another instance never listens", 2, "已在运行"},
+        {"never installed", -1, "运行一次"},      {"program gone", 0, "/nowhere/vellum"},
+        {"program fails", 1, "exit code 3"},      {"another instance never listens", 2, "已在运行"},
         {"program never listens", 3, "启动完毕"},
     };
     for (const Case& c : cases) {

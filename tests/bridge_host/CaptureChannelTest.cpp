@@ -192,3 +192,21 @@ TEST(CaptureChannel, IdleConnectionsDoNotLockOutACommand) {
     EXPECT_EQ(deliver(channel, "BBSGETTITLE:real"), "ok\n");
     EXPECT_EQ(texts(spy), QList<QString>{"BBSGETTITLE:real"});
 }
+
+TEST(CaptureChannel, ACommandSentJustBeforeTheClientLeavesStillRuns) {
+    TestEnv env;
+    CaptureChannel channel;
+    channel.listen();
+    QSignalSpy spy(&channel, &CaptureChannel::commandReceived);
+    {
+        QLocalSocket client;
+        client.connectToServer(channel.socketPath());
+        ASSERT_TRUE(client.waitForConnected(5000));
+        client.write(CaptureFrames::frame("BBSGETTITLE:bye"));
+        ASSERT_TRUE(client.waitForBytesWritten(5000));
+        client.disconnectFromServer();
+    }
+    for (int i = 0; i < 50 && spy.isEmpty(); ++i)
+        spy.wait(100);
+    EXPECT_EQ(texts(spy), QList<QString>{"BBSGETTITLE:bye"});
+}

@@ -40,11 +40,13 @@ StageResult stage(const QString& buildDir, const QString& programDir) {
             QString::fromLocal8Bit(process.readAll())};
 }
 
-// A build folder holding stand-ins for the two executables.
+// A build folder holding stand-ins for the executables.
 QString fakeBuild(const TestEnv& env, const QByteArray& version) {
     const QString build = env.root() + QStringLiteral("build/");
     writeAll(build + QStringLiteral("bin/vellum"), "#!/bin/sh\n# vellum " + version + "\n");
     writeAll(build + QStringLiteral("bin/vellum-send"), "#!/bin/sh\n# send " + version + "\n");
+    writeAll(build + QStringLiteral("bin/vellum-browser-host"),
+             "#!/bin/sh\n# host " + version + "\n");
     return build;
 }
 
@@ -77,7 +79,7 @@ TEST(StageProgramFolder, CreatesTheLayoutAndNeverOverwritesUserFiles) {
     const StageResult first = stage(build, prog);
     ASSERT_EQ(first.exitCode, 0) << first.output.toStdString();
 
-    for (const char* exe : {"vellum", "vellum-send"}) {
+    for (const char* exe : {"vellum", "vellum-send", "vellum-browser-host"}) {
         const QFileInfo info(prog + QLatin1String(exe));
         EXPECT_TRUE(info.isFile()) << exe;
         EXPECT_TRUE(info.isExecutable()) << exe;
@@ -129,6 +131,7 @@ TEST(StageProgramFolder, CreatesTheLayoutAndNeverOverwritesUserFiles) {
     // The executables follow the build.
     EXPECT_TRUE(readAll(prog + QStringLiteral("vellum")).contains("vellum 2"));
     EXPECT_TRUE(readAll(prog + QStringLiteral("vellum-send")).contains("send 2"));
+    EXPECT_TRUE(readAll(prog + QStringLiteral("vellum-browser-host")).contains("host 2"));
     // No staging leftovers.
     for (const QString& name : QDir(prog).entryList(QDir::Files))
         EXPECT_FALSE(name.contains(QStringLiteral("staging"))) << name.toStdString();
