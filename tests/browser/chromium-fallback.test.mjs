@@ -4,6 +4,7 @@
 // this runs a visible Chromium and Vellum on the same X server (the test's own
 // xvfb-run display).
 import assert from "node:assert/strict";
+import fs from "node:fs";
 import path from "node:path";
 import { after, before, describe, test } from "node:test";
 import { launchChromium, menu, noticeText, openPage, selectText } from "./lib/chromium.mjs";
@@ -25,7 +26,8 @@ describe("the clipboard fallback in Chromium", { skip: !process.env.DISPLAY && "
     await sandbox.startVellum({ offscreen: false });
     // A user data folder without the host manifest that Vellum wrote: the
     // browser finds no host.
-    browser = await launchChromium(sandbox, { headless: false, userDataDir: path.join(sandbox.home, "chromium-no-host") });
+    const userDataDir = path.join(sandbox.home, "chromium-no-host");
+    browser = { ...(await launchChromium(sandbox, { headless: false, userDataDir })), userDataDir };
     tab = await openPage(browser, `${server.origin}/page.html`);
     await tab.page.bringToFront();
   });
@@ -66,5 +68,15 @@ describe("the clipboard fallback in Chromium", { skip: !process.env.DISPLAY && "
     assert.equal(r.ok, false);
     assert.match(r.error, /vellum\.browser_host/);
     assert.equal(await tab.page.inputValue("#body"), "");
+  });
+
+  test("once the host is registered, the next entry goes through it and the menu is rebuilt from the registry", async () => {
+    const hosts = path.join(browser.userDataDir, "NativeMessagingHosts");
+    fs.mkdirSync(hosts, { recursive: true });
+    fs.copyFileSync(path.join(sandbox.config, "chromium", "NativeMessagingHosts", "vellum.browser_host.json"), path.join(hosts, "vellum.browser_host.json"));
+    await selectText(tab.page, "#t");
+    const r = await menu(browser, tab, "GetTitle.htm", { selector: "#t" });
+    assert.equal(r.via, "host");
+    await waitFor("the registered menu", () => browser.worker.evaluate(() => self.vellumMenuState.source === "host"));
   });
 });
