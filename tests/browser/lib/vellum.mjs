@@ -33,6 +33,24 @@ export async function waitFor(what, probe, timeoutMs = 15000, stepMs = 100) {
   }
 }
 
+// A test that is stopped from outside (a CTest time-out) must not leave its
+// program and browsers running.
+const sandboxes = new Set();
+process.once("exit", () => {
+  for (const s of sandboxes) {
+    for (const c of s.children) if (c.exitCode === null && !c.signalCode) c.kill("SIGKILL");
+    for (const pid of s.programsStartedElsewhere()) {
+      try {
+        process.kill(pid, "SIGKILL");
+      } catch {
+        // already gone
+      }
+    }
+    if (!process.env.VELLUM_TEST_KEEP) fs.rmSync(s.root, { recursive: true, force: true });
+  }
+});
+for (const signal of ["SIGTERM", "SIGINT", "SIGHUP"]) process.once(signal, () => process.exit(1));
+
 export class Sandbox {
   constructor(name) {
     this.root = fs.mkdtempSync(path.join(os.tmpdir(), `vellum-${name}-`));
@@ -64,6 +82,7 @@ export class Sandbox {
     };
     for (const k of ["DISPLAY", "XAUTHORITY"]) if (process.env[k]) this.env[k] = process.env[k];
     this.children = [];
+    sandboxes.add(this);
   }
 
   // The complete program folder, laid out by the same script as the run command.
@@ -212,6 +231,7 @@ export class Sandbox {
       }
     }
     for (const c of this.children) if (c.exitCode === null && !c.signalCode) c.kill("SIGKILL");
+    sandboxes.delete(this);
     if (!process.env.VELLUM_TEST_KEEP) fs.rmSync(this.root, { recursive: true, force: true });
   }
 }
