@@ -1,7 +1,8 @@
 // The same extension in Firefox ESR, driven through WebDriver BiDi: the menu
-// from the host, get title, content and link into the running program, set
-// title and content into a form with the next post after it, the quick reply,
-// the media list page, and an error told in the page.
+// from the host, get title, content, link, image and all pictures into the
+// running program, set title and content into a form and a contenteditable
+// with the next post after it, the quick reply (random and picked), the media
+// list page, and an error told in the page.
 import assert from "node:assert/strict";
 import { after, before, describe, test } from "node:test";
 import { closeFirefox, extEval, firefoxMenu, launchFirefox, openFirefoxPage, pageEval } from "./lib/firefox.mjs";
@@ -14,7 +15,9 @@ const PAGE = `<!doctype html><meta charset="utf-8"><title>论坛</title>
 <a id="l" href="/thread/9">第九帖</a>
 <form><input id="subject"><textarea id="body"></textarea></form>
 <p id="plain">不能编辑</p>
-<embed src="/flash/game.swf" width="500" height="350"><video src="/media/a.mp4" width="320" height="240"></video>`;
+<embed src="/flash/game.swf" width="500" height="350"><video src="/media/a.mp4" width="320" height="240"></video>
+<div id="editor" contenteditable="true"><p>旧的</p></div>
+<img id="pic" src="/img/90x60/f.svg"><img src="/img/30x20/s.svg">`;
 
 async function select(ff, tab, selector) {
   await pageEval(ff, tab, `(() => { const r = document.createRange(); r.selectNodeContents(document.querySelector(${JSON.stringify(selector)})); getSelection().removeAllRanges(); getSelection().addRange(r); return true; })()`);
@@ -75,6 +78,14 @@ describe("Firefox ESR", () => {
     await waitFor("the next post", () => post()?.title === "第一帖");
   });
 
+  test("set content into a contenteditable keeps the lines as line breaks", async () => {
+    const expected = post().content.replace(/\r\n/g, "\n");
+    const r = await firefoxMenu(ff, tab, "SetContent.htm", { selector: "#editor p", info: { editable: true } });
+    assert.equal(r.ok, true, r.error);
+    assert.equal(r.kind, "contenteditable");
+    assert.equal(await pageEval(ff, tab, `document.getElementById("editor").innerText.replace(/\\n$/, "")`), expected);
+  });
+
   test("quick reply fills the field with the note and its line break", async () => {
     const r = await firefoxMenu(ff, tab, "QuickNote.htm", { selector: "#body", info: { editable: true } });
     assert.equal(r.ok, true, r.error);
@@ -117,5 +128,15 @@ describe("Firefox ESR", () => {
     assert.equal(r.shown, "page");
     const notice = await pageEval(ff, tab, `document.getElementById("vellum-notice").shadowRoot.querySelector(".m").textContent`);
     assert.match(notice, /输入框/);
+  });
+
+  test("an image, then all pictures with their natural sizes (last: the program shows its picture list)", async () => {
+    const o = server.origin;
+    const one = await firefoxMenu(ff, tab, "GetPic.htm", { selector: "#pic", info: { srcUrl: `${o}/img/90x60/f.svg` } });
+    assert.equal(one.text, `BBSGETIMG:${o}/img/90x60/f.svg$SPLIT$`);
+    await waitFor("the image tag", () => post()?.content.endsWith(`[img]${o}/img/90x60/f.svg[/img]`));
+    const all = await firefoxMenu(ff, tab, "GetAllPic.htm");
+    assert.equal(all.ok, true, all.error);
+    assert.equal(all.text, `BBSGETALLPIC:${o}/img/90x60/f.svg;90;60$$${o}/img/30x20/s.svg;30;20$$`);
   });
 });
