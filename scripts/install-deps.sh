@@ -10,6 +10,7 @@ PACKAGES=(
   xvfb xauth xclip sox python3 fonts-wqy-microhei
   zip
   libssl-dev openssl qt6-translations-l10n
+  chromium firefox-esr nodejs
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
@@ -17,6 +18,8 @@ for p in "${PACKAGES[@]}"; do
     missing+=("$p")
   fi
 done
+# Where node comes with its own npm, Debian's npm package would conflict with it.
+command -v npm >/dev/null 2>&1 || missing+=(npm)
 [ ${#missing[@]} -eq 0 ] && exit 0
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
