@@ -1,0 +1,155 @@
+// The narrow window's geometry on a real X server: the real program under
+// xvfb-run, driven with xdotool. Without a window manager X places windows
+// exactly where they are asked to go, so every position can be checked.
+#include "tests/app/ProcessHarness.h"
+
+#include <QRect>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+namespace {
+class XDisplay {
+  public:
+    explicit XDisplay(const RunningVellum& app) : m_env(app.xEnvironment()) {}
+
+    QByteArray run(const QStringList& args) {
+        QProcess p;
+        p.setProcessEnvironment(m_env);
+        p.start(QStringLiteral("xdotool"), args);
+        if (!p.waitForFinished(15000))
+            p.kill();
+        return p.readAllStandardOutput();
+    }
+    // The program's visible window.
+    QString window() {
+        for (int i = 0; i < 100; ++i) {
+            const QList<QByteArray> ids =
+                run({"search", "--onlyvisible", "--class", "vellum"}).trimmed().split('\n');
+            if (ids.size() == 1 && !ids[0].isEmpty())
+                return QString::fromLatin1(ids[0]);
+            QThread::msleep(100);
+        }
+        return {};
+    }
+    QRect geometry(const QString& id) {
+        QRect r;
+        for (const QByteArray& line : run({"getwindowgeometry", "--shell", id}).split('\n')) {
+            const QList<QByteArray> kv = line.split('=');
+            if (kv.size() != 2)
+                continue;
+            const int v = kv[1].toInt();
+            if (kv[0] == "X")
+                r.moveLeft(v);
+            else if (kv[0] == "Y")
+                r.moveTop(v);
+            else if (kv[0] == "WIDTH")
+                r.setWidth(v);
+            else if (kv[0] == "HEIGHT")
+                r.setHeight(v);
+        }
+        return r;
+    }
+    // Waits until the window's top-left is where expected; returns the last seen.
+    QPoint waitForPosition(const QString& id, QPoint expected, int ms) {
+        QPoint seen;
+        for (int waited = 0; waited <= ms; waited += 100) {
+            seen = geometry(id).topLeft();
+            if (seen == expected)
+                break;
+            QThread::msleep(100);
+        }
+        return seen;
+    }
+    // A left-button drag through the given points, as a hand would do it.
+    void drag(const QList<QPoint>& path) {
+        QStringList args{"mousemove",
+                         QString::number(path[0].x()),
+                         QString::number(path[0].y()),
+                         "sleep",
+                         "0.2",
+                         "mousedown",
+                         "1"};
+        for (qsizetype i = 1; i < path.size(); ++i)
+            args << "sleep"
+                 << "0.15"
+                 << "mousemove" << QString::number(path[i].x()) << QString::number(path[i].y());
+        args << "sleep"
+             << "0.3"
+             << "mouseup"
+             << "1"
+             << "sleep"
+             << "0.2";
+        run(args);
+    }
+    void moveCursor(QPoint p) {
+        run({"mousemove", QString::number(p.x()), QString::number(p.y())});
+    }
+    void place(const QString& id, QPoint p) {
+        run({"windowmove", "--sync", id, QString::number(p.x()), QString::number(p.y())});
+        waitForPosition(id, p, 2000);
+    }
+
+  private:
+    QProcessEnvironment m_env;
+};
+
+void writeConfig(const TestEnv& env, const QByteArray& common) {
+    env.writeFile("config.ini", "[TabClass]\r\ntab0=A\r\ntab1=B\r\n[Common]\r\n" + common);
+}
+} // namespace
+
+TEST(WindowGeometry, NarrowWindowSnapsToTheEdgesSlidesUpAndComesBack) {
+    TestEnv env;
+    writeConfig(env, "WinState=1\r\nAutoHide=1\r\n");
+    RunningVellum app;
+    ASSERT_TRUE(app.start(env)) << app.errors().constData();
+    XDisplay x(app);
+    const QString id = x.window();
+    ASSERT_FALSE(id.isEmpty());
+    ASSERT_EQ(x.geometry(id).size(), QSize(155, 379)) << "comes up narrow";
+    const int h = 379;
+
+    // Dragged by the left of its caption to 10 pixels beyond the screen's
+    // left edge, it lands at x 0.
+    x.place(id, {400, 300});
+    x.drag({{410, 308}, {300, 308}, {100, 308}, {0, 308}});
+    EXPECT_EQ(x.waitForPosition(id, {0, 300}, 2000), QPoint(0, 300));
+
+    // To within 15 pixels of the top: it docks at top 0.
+    x.drag({{10, 308}, {100, 200}, {200, 18}});
+    EXPECT_EQ(x.waitForPosition(id, {190, 0}, 2000), QPoint(190, 0));
+
+    // The cursor leaves it: within a second or so only 6 pixels stay on screen.
+    x.moveCursor({800, 600});
+    EXPECT_EQ(x.waitForPosition(id, {190, 6 - h}, 3000), QPoint(190, 6 - h));
+
+    // The cursor on the strip brings it back to the top edge.
+    x.moveCursor({260, 3});
+    EXPECT_EQ(x.waitForPosition(id, {190, 0}, 2000), QPoint(190, 0));
+
+    EXPECT_EQ(app.terminate(), 0) << app.errors().constData();
+    EXPECT_TRUE(env.readFile("config.ini").contains("WinState=1"));
+}
+
+TEST(WindowGeometry, WithoutAutoHideTheCaptionMovesTheWindowWithoutSnapping) {
+    TestEnv env;
+    writeConfig(env, "WinState=1\r\nAutoHide=0\r\n");
+    RunningVellum app;
+    ASSERT_TRUE(app.start(env)) << app.errors().constData();
+    XDisplay x(app);
+    const QString id = x.window();
+    ASSERT_FALSE(id.isEmpty());
+    ASSERT_EQ(x.geometry(id).size(), QSize(155, 379));
+
+    x.place(id, {400, 300});
+    x.drag({{410, 308}, {300, 308}, {100, 308}, {0, 308}});
+    EXPECT_EQ(x.waitForPosition(id, {-10, 300}, 2000), QPoint(-10, 300));
+
+    // At the top edge it stays, whatever the cursor does.
+    x.place(id, {200, 0});
+    x.moveCursor({800, 600});
+    QThread::msleep(2500);
+    EXPECT_EQ(x.geometry(id).topLeft(), QPoint(200, 0));
+    EXPECT_EQ(app.terminate(), 0) << app.errors().constData();
+}
