@@ -128,6 +128,10 @@ TEST(WindowGeometry, NarrowWindowSnapsToTheEdgesSlidesUpAndComesBack) {
     x.moveCursor({260, 3});
     EXPECT_EQ(x.waitForPosition(id, {190, 0}, 2000), QPoint(190, 0));
 
+    // Right of the caption's first 90 pixels a drag is an ordinary move.
+    x.drag({{300, 8}, {200, 100}, {100, 208}});
+    EXPECT_EQ(x.waitForPosition(id, {-10, 200}, 2000), QPoint(-10, 200));
+
     EXPECT_EQ(app.terminate(), 0) << app.errors().constData();
     EXPECT_TRUE(env.readFile("config.ini").contains("WinState=1"));
 }
