@@ -6,11 +6,13 @@
 #include <QPainter>
 
 RevealStrip::RevealStrip(QWidget* parent)
+    // Past the window manager, like a tooltip: it must sit exactly where the
+    // window manager would not let the window itself go.
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                          Qt::WindowDoesNotAcceptFocus | Qt::NoDropShadowWindowHint) {
+                          Qt::BypassWindowManagerHint | Qt::WindowDoesNotAcceptFocus |
+                          Qt::NoDropShadowWindowHint) {
     setObjectName(QStringLiteral("RevealStrip"));
     setAttribute(Qt::WA_ShowWithoutActivating);
-    setAttribute(Qt::WA_X11NetWmWindowTypeDock);
     setMouseTracking(true);
 }
 

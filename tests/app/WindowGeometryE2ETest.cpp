@@ -4,6 +4,7 @@
 #include "tests/app/ProcessHarness.h"
 
 #include <QRect>
+#include <QStandardPaths>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -21,17 +22,49 @@ class XDisplay {
             p.kill();
         return p.readAllStandardOutput();
     }
+    QStringList visibleWindows() {
+        QStringList ids;
+        for (const QByteArray& id :
+             run({"search", "--onlyvisible", "--class", "vellum"}).trimmed().split('\n'))
+            if (!id.isEmpty())
+                ids << QString::fromLatin1(id);
+        return ids;
+    }
     // The program's visible window.
     QString window() {
         for (int i = 0; i < 100; ++i) {
-            const QList<QByteArray> ids =
-                run({"search", "--onlyvisible", "--class", "vellum"}).trimmed().split('\n');
-            if (ids.size() == 1 && !ids[0].isEmpty())
-                return QString::fromLatin1(ids[0]);
+            const QStringList ids = visibleWindows();
+            if (ids.size() == 1)
+                return ids[0];
             QThread::msleep(100);
         }
         return {};
     }
+    QString describe() {
+        QString text;
+        for (const QString& id : visibleWindows()) {
+            const QRect r = geometry(id);
+            text += QStringLiteral("%1: %2,%3 %4x%5; ")
+                        .arg(id)
+                        .arg(r.x())
+                        .arg(r.y())
+                        .arg(r.width())
+                        .arg(r.height());
+        }
+        return text;
+    }
+    // Waits until exactly one window of the program is visible and has this
+    // geometry.
+    bool waitForOnlyWindow(const QRect& expected, int ms) {
+        for (int waited = 0; waited <= ms; waited += 100) {
+            const QStringList ids = visibleWindows();
+            if (ids.size() == 1 && geometry(ids[0]) == expected)
+                return true;
+            QThread::msleep(100);
+        }
+        return false;
+    }
+    const QProcessEnvironment& environment() const { return m_env; }
     QRect geometry(const QString& id) {
         QRect r;
         for (const QByteArray& line : run({"getwindowgeometry", "--shell", id}).split('\n')) {
@@ -156,4 +189,42 @@ TEST(WindowGeometry, WithoutAutoHideTheCaptionMovesTheWindowWithoutSnapping) {
     QThread::msleep(2500);
     EXPECT_EQ(x.geometry(id).topLeft(), QPoint(200, 0));
     EXPECT_EQ(app.terminate(), 0) << app.errors().constData();
+}
+
+TEST(WindowGeometry, WhereTheWindowManagerKeepsTheWindowOnScreenAStripStandsIn) {
+    const QString openbox = QStandardPaths::findExecutable(QStringLiteral("openbox"));
+    if (openbox.isEmpty())
+        GTEST_SKIP() << "openbox is not installed";
+    TestEnv env;
+    writeConfig(env, "WinState=1\r\nAutoHide=1\r\n");
+    RunningVellum app;
+    ASSERT_TRUE(app.start(env)) << app.errors().constData();
+    XDisplay x(app);
+    const QString id = x.window();
+    ASSERT_FALSE(id.isEmpty());
+    x.place(id, {300, 200});
+    x.moveCursor({350, 300});
+    // Openbox refuses to move a window above the top of the screen.
+    QProcess wm;
+    QProcessEnvironment wmEnv = x.environment();
+    wmEnv.insert("HOME", env.root() + "user");
+    wm.setProcessEnvironment(wmEnv);
+    wm.start(openbox, {"--sm-disable"});
+    ASSERT_TRUE(wm.waitForStarted(10000));
+    QThread::msleep(1500);
+    x.place(id, {300, 0});
+    ASSERT_EQ(x.geometry(id).topLeft(), QPoint(300, 0));
+
+    x.moveCursor({800, 600});
+    EXPECT_TRUE(x.waitForOnlyWindow(QRect(300, 0, 155, 6), 4000))
+        << "only a 6-pixel strip stays at the top edge: " << x.describe().toStdString();
+    x.moveCursor({350, 2});
+    EXPECT_TRUE(x.waitForOnlyWindow(QRect(300, 0, 155, 379), 3000))
+        << "the window comes back: " << x.describe().toStdString();
+
+    EXPECT_EQ(app.terminate(), 0) << app.errors().constData();
+    wm.terminate();
+    if (!wm.waitForFinished(5000))
+        wm.kill();
+    EXPECT_TRUE(env.readFile("config.ini").contains("WinState=1"));
 }
