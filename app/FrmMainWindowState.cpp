@@ -100,7 +100,7 @@ void TFrmMain::setupWindowBehaviour() {
     connect(m_captionBand, &CaptionBand::snapPressed, Magnetic1, &MagneticDock::press);
     connect(m_captionBand, &CaptionBand::snapMoved, Magnetic1, &MagneticDock::drag);
     connect(m_captionBand, &CaptionBand::snapReleased, Magnetic1, &MagneticDock::release);
-    connect(m_captionBand, &CaptionBand::minimiseClicked, this, &QWidget::showMinimized);
+    connect(m_captionBand, &CaptionBand::minimiseClicked, this, &TFrmMain::minimise);
     connect(m_captionBand, &CaptionBand::closeClicked, this, &QWidget::close);
 
     m_revealStrip = new RevealStrip(this);
@@ -231,7 +231,8 @@ void TFrmMain::ShowMainWindow() {
     m_revealStrip->hide();
     // The first showing comes up in the remembered form.
     applyStoredForm();
-    setWindowState(windowState() & ~Qt::WindowMinimized);
+    if (isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     RevealDocked();
     raise();
@@ -256,6 +257,15 @@ void TFrmMain::changeEvent(QEvent* event) {
             hide();
             setWindowState(windowState() & ~Qt::WindowMinimized);
         });
+}
+
+void TFrmMain::minimise() {
+    // Straight to the tray where there is one: a frameless window cannot
+    // count on the window manager to report its minimised state.
+    if (m_trayAvailable)
+        hide();
+    else
+        showMinimized();
 }
 
 bool TFrmMain::raiseOpenDialog() {

@@ -117,6 +117,8 @@ class TFrmMain : public QWidget {
     // The cursor over the status bar brings a slid-up window back.
     void RevealDocked();
     void showAbout();
+    // The narrow form's minimise button: to the tray where there is one.
+    void minimise();
     bool isNarrow() const;
     bool isDockingActive() const;
     // The WinState that closing writes.

@@ -228,3 +228,71 @@ TEST(WindowGeometry, WhereTheWindowManagerKeepsTheWindowOnScreenAStripStandsIn) 
         wm.kill();
     EXPECT_TRUE(env.readFile("config.ini").contains("WinState=1"));
 }
+
+namespace {
+// A notification area on the test's own display, started before the program.
+const char* const kTrayDesktop =
+    "trayer --edge top --align right --widthtype pixel --width 120 --height 24 "
+    "--SetDockType true --transparent false >/dev/null 2>&1 & "
+    "xdotool search --sync --class trayer >/dev/null; sleep 1";
+
+// The program's icon in the notification area: its only small window.
+QString trayIcon(XDisplay& x) {
+    for (int i = 0; i < 100; ++i) {
+        for (const QString& id : x.visibleWindows())
+            if (x.geometry(id).width() < 64)
+                return id;
+        QThread::msleep(100);
+    }
+    return {};
+}
+} // namespace
+
+TEST(TrayIcon, StartedMinimisedTheTrayReachesTheWindowHidesItAndEndsTheProgram) {
+    if (QStandardPaths::findExecutable(QStringLiteral("trayer")).isEmpty())
+        GTEST_SKIP() << "trayer is not installed";
+    TestEnv env;
+    writeConfig(env, "RunMini=1\r\nWinState=1\r\nAutoHide=0\r\n");
+    env.writeFile("date/Date1.dat", "kept$TCSPLIT$post\n");
+    RunningVellum app;
+    ASSERT_TRUE(app.start(env, {QStringLiteral("VELLUM_TEST_DESKTOP=") + kTrayDesktop}))
+        << app.errors().constData();
+    XDisplay x(app);
+    const QString icon = trayIcon(x);
+    ASSERT_FALSE(icon.isEmpty()) << x.describe().toStdString();
+    QThread::msleep(500);
+    EXPECT_EQ(x.visibleWindows(), QStringList{icon}) << "only the tray icon at start";
+    const QPoint iconCentre = x.geometry(icon).center();
+
+    // A click on the icon shows the window, in its remembered narrow form.
+    x.run({"mousemove", QString::number(iconCentre.x()), QString::number(iconCentre.y()), "click",
+           "1"});
+    QString window;
+    for (int i = 0; i < 50 && window.isEmpty(); ++i) {
+        for (const QString& id : x.visibleWindows())
+            if (id != icon)
+                window = id;
+        QThread::msleep(100);
+    }
+    ASSERT_FALSE(window.isEmpty());
+    EXPECT_EQ(x.geometry(window).size(), QSize(155, 379));
+
+    // Its minimise button leaves only the tray icon; a click brings it back
+    // where it was.
+    x.place(window, {400, 300});
+    x.run({"mousemove", "525", "310", "click", "1"});
+    EXPECT_TRUE(x.waitForOnlyWindow(x.geometry(icon), 3000)) << x.describe().toStdString();
+    x.run({"mousemove", QString::number(iconCentre.x()), QString::number(iconCentre.y()), "click",
+           "1"});
+    EXPECT_EQ(x.waitForPosition(window, {400, 300}, 3000), QPoint(400, 300));
+    EXPECT_EQ(x.geometry(window).size(), QSize(155, 379));
+
+    // The menu's last item, "退 出", runs the close sequence and ends the program.
+    x.run({"mousemove", QString::number(iconCentre.x()), QString::number(iconCentre.y()), "click",
+           "3", "sleep", "0.8", "key", "Up", "sleep", "0.3", "key", "Return"});
+    EXPECT_EQ(app.waitForExit(20000), 0) << app.errors().constData();
+    EXPECT_TRUE(env.readFile("config.ini").contains("WinState=1"));
+    EXPECT_EQ(env.readFile("date/Date1.dat"), "kept$TCSPLIT$post\r\n")
+        << "the exit saved the posts";
+    EXPECT_TRUE(env.exists("date/Date6.dat"));
+}
