@@ -153,15 +153,23 @@ void TFrmMain::setForm(int width) {
     const bool narrow = width < DockingDecisions::kWideThreshold;
     if (narrow == isNarrow())
         return;
-    const QPoint topLeft = frameGeometry().topLeft();
+    // The new form keeps the place of the old one: the frameless narrow
+    // window sits where the wide one's frame began, and the wide one gets its
+    // frame back around the same corner. The target is set as a client
+    // rectangle before the window is shown again, so the window manager does
+    // not place it anew.
+    const QPoint frameTopLeft = frameGeometry().topLeft();
+    QPoint clientTopLeft = frameTopLeft;
     const bool wasVisible = isVisible();
     if (narrow) {
+        m_wideFrameOffset = geometry().topLeft() - frameTopLeft;
         m_hiddenByNarrowForm.clear();
         collectVisibleWidgets(m_editorColumn, m_hiddenByNarrowForm);
         for (QWidget* w : std::as_const(m_hiddenByNarrowForm))
             w->hide();
         m_bodyLayout->setContentsMargins(0, 0, 0, 0);
     } else {
+        clientTopLeft += m_wideFrameOffset;
         for (QWidget* w : std::as_const(m_hiddenByNarrowForm))
             if (w)
                 w->show();
@@ -172,10 +180,18 @@ void TFrmMain::setForm(int width) {
     // The narrow form draws its own caption (CaptionBand).
     setWindowFlag(Qt::FramelessWindowHint, narrow);
     setFixedSize(width, kClientHeight);
-    if (wasVisible) {
-        show();
-        move(topLeft);
-    }
+    const QRect target(clientTopLeft, size());
+    setGeometry(target);
+    if (!wasVisible)
+        return;
+    show();
+    // A window manager may place the re-created window where it likes at
+    // first and move it to the requested place without telling us; asking
+    // again once it is mapped keeps our idea of the position true.
+    QTimer::singleShot(150, this, [this, target] {
+        if (isVisible() && size() == target.size() && geometry() != target)
+            setGeometry(target);
+    });
 }
 
 void TFrmMain::resizeEvent(QResizeEvent* event) {

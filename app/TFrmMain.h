@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QMargins>
+#include <QPoint>
 #include <QStringList>
 #include <QWidget>
 
@@ -201,6 +202,7 @@ class TFrmMain : public QWidget {
     QLayout* m_editorColumn = nullptr;
     QBoxLayout* m_bodyLayout = nullptr;
     QMargins m_wideBodyMargins;
+    QPoint m_wideFrameOffset; // client corner inside the wide form's frame
     QList<QWidget*> m_hiddenByNarrowForm;
     QString m_programTitle;
     bool m_trayAvailable = false;

@@ -46,10 +46,10 @@ class WindowBehaviour : public MainWindowHarness {
     }
     QWidget* widget(const char* name) { return child<QWidget>(name); }
     bool timer2On() { return child<QTimer>("Timer2")->isActive(); }
-    // The switch, and a moment for the new frame to settle.
+    // The switch, and a moment for the new frame to settle in its place.
     void toggleForm() {
         click("BitBtn1");
-        QTest::qWait(50);
+        QTest::qWait(250);
     }
     QSystemTrayIcon* tray() {
         return win->findChild<QSystemTrayIcon*>(QStringLiteral("CoolTrayIcon1"));

@@ -296,3 +296,64 @@ TEST(TrayIcon, StartedMinimisedTheTrayReachesTheWindowHidesItAndEndsTheProgram) 
         << "the exit saved the posts";
     EXPECT_TRUE(env.exists("date/Date6.dat"));
 }
+
+namespace {
+// Where a window's client area really is on the screen (xwininfo asks the X
+// server; a window manager's frame does not confuse it).
+QPoint absolutePosition(const RunningVellum& app, const QString& id) {
+    QProcess p;
+    p.setProcessEnvironment(app.xEnvironment());
+    p.start(QStringLiteral("xwininfo"), {"-id", id});
+    p.waitForFinished(10000);
+    QPoint at;
+    for (const QByteArray& line : p.readAllStandardOutput().split('\n')) {
+        const QByteArray t = line.trimmed();
+        if (t.startsWith("Absolute upper-left X:"))
+            at.setX(t.mid(22).trimmed().toInt());
+        else if (t.startsWith("Absolute upper-left Y:"))
+            at.setY(t.mid(22).trimmed().toInt());
+    }
+    return at;
+}
+} // namespace
+
+TEST(WindowGeometry, UnderAWindowManagerTheSwitchKeepsTheWindowInPlace) {
+    const QString openbox = QStandardPaths::findExecutable(QStringLiteral("openbox"));
+    if (openbox.isEmpty())
+        GTEST_SKIP() << "openbox is not installed";
+    TestEnv env;
+    writeConfig(env, "WinState=0\r\nAutoHide=1\r\n");
+    RunningVellum app;
+    ASSERT_TRUE(app.start(env, {"VELLUM_TEST_DESKTOP=openbox --sm-disable >/dev/null 2>&1 & "
+                                "sleep 1"}))
+        << app.errors().constData();
+    XDisplay x(app);
+    const QString id = x.window();
+    ASSERT_FALSE(id.isEmpty());
+    x.run({"windowmove", "--sync", id, "200", "150"});
+    QThread::msleep(500);
+    const QPoint wide = absolutePosition(app, id);
+    // BitBtn1 sits at the top right of the category lists.
+    x.run({"mousemove", QString::number(wide.x() + 480), QString::number(wide.y() + 41), "click",
+           "1"});
+    QThread::msleep(800);
+    const QString narrowId = x.window();
+    ASSERT_FALSE(narrowId.isEmpty());
+    EXPECT_EQ(x.geometry(narrowId).size(), QSize(155, 379));
+    const QPoint narrow = absolutePosition(app, narrowId);
+    // Where the wide frame began: at most a border left of and a title bar
+    // above the wide client.
+    EXPECT_LE(wide.x() - narrow.x(), 8) << narrow.x() << " / " << wide.x();
+    EXPECT_GE(wide.x() - narrow.x(), 0) << narrow.x() << " / " << wide.x();
+    EXPECT_LE(wide.y() - narrow.y(), 40) << narrow.y() << " / " << wide.y();
+    EXPECT_GE(wide.y() - narrow.y(), 0) << narrow.y() << " / " << wide.y();
+
+    x.run({"mousemove", QString::number(narrow.x() + 147), QString::number(narrow.y() + 28),
+           "click", "1"});
+    QThread::msleep(800);
+    const QString wideId = x.window();
+    ASSERT_FALSE(wideId.isEmpty());
+    EXPECT_EQ(x.geometry(wideId).size(), QSize(492, 379));
+    EXPECT_EQ(absolutePosition(app, wideId), wide) << "and the wide one comes back in place";
+    EXPECT_EQ(app.terminate(), 0) << app.errors().constData();
+}
