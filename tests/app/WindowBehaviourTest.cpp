@@ -83,6 +83,7 @@ TEST_F(WindowBehaviour, SwitchNarrowsTheWindowToItsListsAndBack) {
     EXPECT_TRUE(win->isVisible());
     EXPECT_EQ(win->windowTitle(), QString());
     EXPECT_TRUE(win->windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_TRUE(win->windowFlags() & Qt::WindowStaysOnTopHint) << "stay-on-top survives";
     for (const char* gone : {"CoolBar1", "edtTitle", "meoContent", "btnUrl", "SpeedButton1"})
         EXPECT_FALSE(widget(gone)->isVisible()) << gone;
     for (const char* kept : {"mPage", "lbx0", "BitBtn1", "MyStatusBar", "CaptionBand"})
