@@ -99,9 +99,7 @@ TFrmMain::TFrmMain(QWidget* parent) : QWidget(parent) {
     m_programDir = Paths::programDir(); // 3.
     setWindowTitle(kProgramTitle);      // 4.
     setToolTip(kProgramTitle);
-    CoolTrayIcon1 = new QSystemTrayIcon(windowIcon(), this);
-    CoolTrayIcon1->setObjectName(QStringLiteral("CoolTrayIcon1"));
-    CoolTrayIcon1->setToolTip(kProgramTitle);
+    createTrayIcon();
     LoadSettings(m_settings, iniPath());                // 5.
     ApplyWordWrap(meoContent, m_settings.MemoAutoline); // 6.
     m_editorMode.clear();                               // 7.
@@ -143,9 +141,12 @@ TFrmMain::TFrmMain(QWidget* parent) : QWidget(parent) {
                             Qt::MSWindowsFixedSizeDialogHint;
     if (m_settings.StayOnTop) // 13.
         flags |= Qt::WindowStaysOnTopHint;
-    // 15. A tool window has no task-bar button.
-    flags |= Qt::Tool;
+    // 15. A tool window has no task-bar button; without a notification area
+    // the button stays, or the window could not be reached once minimised.
+    if (m_trayAvailable)
+        flags |= Qt::Tool;
     setWindowFlags(flags);
+    setupWindowBehaviour();
     // 14 (start hidden) is applied by showAtStartUp; 16 (the skin) is applied
     // to the application before the window is built.
     // 17. The next-post message arrives on a local socket.
@@ -207,11 +208,13 @@ void TFrmMain::buildLayout() {
     root->addWidget(toolbar);
 
     auto* body = new QHBoxLayout();
+    m_bodyLayout = body;
     body->setContentsMargins(4, 2, 4, 2);
     body->setSpacing(4);
 
     // Editor on the left.
     auto* editor = new QVBoxLayout();
+    m_editorColumn = editor;
     editor->setSpacing(3);
     auto* titleRow = new QHBoxLayout();
     titleRow->addWidget(new QLabel(QStringLiteral("标题："), this));
@@ -377,11 +380,10 @@ void TFrmMain::openSettings() {
 void TFrmMain::showAtStartUp() {
     // Starting hidden needs the tray icon to reach the window again; without
     // a notification area the window is shown, or it could never be reached.
-    const bool trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
-    if (trayAvailable)
+    if (m_trayAvailable)
         CoolTrayIcon1->show();
-    if (!m_settings.RunMini || !trayAvailable)
-        show();
+    if (!m_settings.RunMini || !m_trayAvailable)
+        ShowMainWindow();
     Timer1->start();
     // Benchmarks and end-to-end tests wait for this line.
     if (qEnvironmentVariableIsSet("VELLUM_BENCH"))
@@ -452,7 +454,7 @@ void TFrmMain::closeSequence(bool interactive) {
         std::fprintf(stderr, "vellum: categories saved in %lld ms\n",
                      static_cast<long long>(timer.elapsed()));
     try {
-        IniFile(iniPath()).writeInteger("Common", "WinState", width() == 155 ? 1 : 0);
+        IniFile(iniPath()).writeInteger("Common", "WinState", winStateAtClose());
     } catch (const VellumError& e) {
         std::fprintf(stderr, "vellum: %s\n", e.message().toLocal8Bit().constData());
         if (interactive)

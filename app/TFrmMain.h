@@ -4,6 +4,8 @@
 #include "settings/SettingsMirror.h"
 
 #include <QByteArray>
+#include <QMargins>
+#include <QPoint>
 #include <QStringList>
 #include <QWidget>
 
@@ -11,11 +13,15 @@
 #include <memory>
 
 class CaptureChannel;
+class CaptionBand;
 class CapturePoll;
 class CategoryListModel;
+class MagneticDock;
 class MainCaptureHost;
 class MemoMenu;
+class QBoxLayout;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QListView;
 class QMenu;
@@ -26,6 +32,7 @@ class QTabWidget;
 class QTimer;
 class QToolButton;
 class NextPostChannel;
+class RevealStrip;
 class SharedTextBlock;
 class MultiRowTabHeader;
 class TDateMan;
@@ -40,6 +47,7 @@ class TFrmDownfile;
 class RemoteSubmitter;
 class Tfrmtrans;
 enum class TagKind;
+class TrayMenu;
 
 class TFrmMain : public QWidget {
     Q_OBJECT
@@ -126,6 +134,25 @@ class TFrmMain : public QWidget {
     // "下载所有图片": the image addresses of the content, in the download dialog.
     void DownloadAllImages();
     TFrmDownfile* downloadDialog() const { return m_frmDownfile; }
+    // --- Window behaviour: two forms, auto-hide, tray, about box --------------
+    // Brings the window back from any state (hidden in the tray, minimised,
+    // slid up) and to the front; the first showing comes up in the form that
+    // WinState remembers. The tray click, "显示主界面" and a second start use it.
+    void ShowMainWindow();
+    void bringToFront() { ShowMainWindow(); }
+    // The switch BitBtn1 between the wide and the narrow form.
+    void ToggleDockMode();
+    // Timer2: slides a narrow window at the top edge up once the cursor left.
+    void AutoHideTick();
+    // The cursor over the status bar brings a slid-up window back.
+    void RevealDocked();
+    void showAbout();
+    // The narrow form's minimise button: to the tray where there is one.
+    void minimise();
+    bool isNarrow() const;
+    bool isDockingActive() const;
+    // The WinState that closing writes.
+    int winStateAtClose() const;
 
   signals:
     // The close sequence has run; the program should end.
@@ -136,6 +163,9 @@ class TFrmMain : public QWidget {
   protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
     friend class MainCaptureHost;
@@ -155,6 +185,12 @@ class TFrmMain : public QWidget {
     void wireDownloadMenu();
     void cancelTransfers();
     QString iniPath() const { return m_programDir + QStringLiteral("config.ini"); }
+    void createTrayIcon();
+    void setupWindowBehaviour();
+    bool autoHideUsable() const;
+    void setForm(int width);
+    void applyStoredForm();
+    bool raiseOpenDialog();
 
     QString m_programDir;
     std::unique_ptr<TDateMan> m_store;
@@ -196,6 +232,20 @@ class TFrmMain : public QWidget {
     QMenu* PopMenuList = nullptr;
     ToastPopup* MSNPopUp1 = nullptr;
     QSystemTrayIcon* CoolTrayIcon1 = nullptr;
+    TrayMenu* PopupMenu = nullptr;
+    MagneticDock* Magnetic1 = nullptr;
+    CaptionBand* m_captionBand = nullptr;
+    RevealStrip* m_revealStrip = nullptr;
+    QWidget* m_toolbar = nullptr;
+    QLayout* m_editorColumn = nullptr;
+    QBoxLayout* m_bodyLayout = nullptr;
+    QMargins m_wideBodyMargins;
+    QPoint m_wideFrameOffset; // client corner inside the wide form's frame
+    QList<QWidget*> m_hiddenByNarrowForm;
+    QString m_programTitle;
+    bool m_trayAvailable = false;
+    bool m_everShown = false;
+    bool m_storedFormApplied = false;
 
     TFrmConfig* m_frmConfig = nullptr;
     TFrmSearchSubject* m_frmSearchSubject = nullptr;

@@ -6,6 +6,7 @@
 #include "platform/SignalWatcher.h"
 #include "platform/VellumError.h"
 #include "ui/Skin.h"
+#include "ui/WindowPlatform.h"
 
 #include <QApplication>
 #include <QSessionManager>
@@ -24,6 +25,8 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    // Docking and auto-hide place the window themselves, which needs X11.
+    WindowPlatform::preferX11();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vellum"));
     QApplication::setQuitOnLastWindowClosed(false);

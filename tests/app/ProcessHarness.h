@@ -23,10 +23,13 @@ class RunningVellum {
             pe.insert(kv.section('=', 0, 0), kv.section('=', 1));
         m_proc.setProcessEnvironment(pe);
         // The display and its authority file are printed first, so that a
-        // test can reach the same X server (for the clipboard).
-        m_proc.start("xvfb-run",
-                     {"-a", "-s", "-screen 0 1280x1024x24", "sh", "-c",
-                      "echo \"vellum-display $DISPLAY $XAUTHORITY\" >&2; exec \"$0\"", VELLUM_EXE});
+        // test can reach the same X server (for the clipboard). A test that
+        // needs a desktop part (a notification area) names the shell command
+        // that starts it in VELLUM_TEST_DESKTOP; it runs before the program.
+        m_proc.start("xvfb-run", {"-a", "-s", "-screen 0 1280x1024x24", "sh", "-c",
+                                  "echo \"vellum-display $DISPLAY $XAUTHORITY\" >&2; "
+                                  "eval \"$VELLUM_TEST_DESKTOP\"; exec \"$0\"",
+                                  VELLUM_EXE});
         if (!m_proc.waitForStarted(10000))
             return false;
         static const QRegularExpression ready("window shown \\(pid (\\d+)\\)");
@@ -59,6 +62,13 @@ class RunningVellum {
             m_proc.kill();
             return -1;
         }
+        m_stderr += m_proc.readAllStandardError();
+        return m_proc.exitCode();
+    }
+    // Waits for the program to end by itself; its exit code, or -1.
+    int waitForExit(int ms) {
+        if (!m_proc.waitForFinished(ms))
+            return -1;
         m_stderr += m_proc.readAllStandardError();
         return m_proc.exitCode();
     }

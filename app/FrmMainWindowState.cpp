@@ -1,0 +1,309 @@
+// The main window's behaviour as a window: its wide and narrow forms, the
+// auto-hide at the top edge of the screen, the tray icon with its menu, the
+// about box and the form remembered in WinState. The decisions are taken by
+// DockingDecisions; this file only asks and acts.
+#include "app/TFrmMain.h"
+#include "app/TfrmAbout.h"
+#include "settings/IniFile.h"
+#include "ui/CaptionBand.h"
+#include "ui/DockingDecisions.h"
+#include "ui/MagneticDock.h"
+#include "ui/ProductAddresses.h"
+#include "ui/RevealStrip.h"
+#include "ui/ShellOpen.h"
+#include "ui/TrayMenu.h"
+#include "ui/WindowPlatform.h"
+
+#include <QApplication>
+#include <QBoxLayout>
+#include <QCursor>
+#include <QScreen>
+#include <QStatusBar>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QToolButton>
+
+namespace {
+// Calls back on the cursor entering or moving over the watched widgets.
+class HoverWatcher : public QObject {
+  public:
+    HoverWatcher(QObject* parent, std::function<void()> onHover)
+        : QObject(parent), m_onHover(std::move(onHover)) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Enter || event->type() == QEvent::MouseMove)
+            m_onHover();
+        return QObject::eventFilter(watched, event);
+    }
+
+  private:
+    std::function<void()> m_onHover;
+};
+
+void collectVisibleWidgets(QLayout* layout, QList<QWidget*>& out) {
+    for (int i = 0; i < layout->count(); ++i) {
+        QLayoutItem* item = layout->itemAt(i);
+        if (QWidget* w = item->widget()) {
+            if (!w->isHidden())
+                out << w;
+        } else if (QLayout* inner = item->layout()) {
+            collectVisibleWidgets(inner, out);
+        }
+    }
+}
+
+void openAddress(const char* address) {
+    ShellOpen::open(QUrl(QString::fromLatin1(address)));
+}
+} // namespace
+
+void TFrmMain::createTrayIcon() {
+    m_trayAvailable = WindowPlatform::trayAvailable();
+    CoolTrayIcon1 = new QSystemTrayIcon(windowIcon(), this);
+    CoolTrayIcon1->setObjectName(QStringLiteral("CoolTrayIcon1"));
+    CoolTrayIcon1->setToolTip(windowTitle());
+    PopupMenu = new TrayMenu(this);
+    CoolTrayIcon1->setContextMenu(PopupMenu);
+    connect(CoolTrayIcon1, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger)
+                    ShowMainWindow();
+            });
+    connect(PopupMenu, &TrayMenu::showMainWindowRequested, this, &TFrmMain::ShowMainWindow);
+    connect(PopupMenu, &TrayMenu::browserEditionRequested, this,
+            [] { openAddress(ProductAddresses::BrowserEdition); });
+    connect(PopupMenu, &TrayMenu::settingsRequested, this, [this] {
+        if (!raiseOpenDialog())
+            openSettings();
+    });
+    connect(PopupMenu, &TrayMenu::forumRequested, this,
+            [] { openAddress(ProductAddresses::Forum); });
+    connect(PopupMenu, &TrayMenu::helpRequested, this, [] { openAddress(ProductAddresses::Help); });
+    connect(PopupMenu, &TrayMenu::aboutRequested, this, &TFrmMain::showAbout);
+    connect(PopupMenu, &TrayMenu::exitRequested, this, &QWidget::close);
+}
+
+void TFrmMain::setupWindowBehaviour() {
+    m_programTitle = windowTitle();
+    m_toolbar = findChild<QWidget*>(QStringLiteral("CoolBar1"));
+    m_wideBodyMargins = m_bodyLayout->contentsMargins();
+
+    Magnetic1 = new MagneticDock(this);
+    m_captionBand = new CaptionBand(this);
+    m_captionBand->hide();
+    static_cast<QBoxLayout*>(layout())->insertWidget(0, m_captionBand);
+    m_captionBand->setSnapRule([this](int globalX) {
+        return DockingDecisions::captionPressSnaps(width(), autoHideUsable(), globalX,
+                                                   frameGeometry().x());
+    });
+    connect(m_captionBand, &CaptionBand::snapPressed, Magnetic1, &MagneticDock::press);
+    connect(m_captionBand, &CaptionBand::snapMoved, Magnetic1, &MagneticDock::drag);
+    connect(m_captionBand, &CaptionBand::snapReleased, Magnetic1, &MagneticDock::release);
+    connect(m_captionBand, &CaptionBand::minimiseClicked, this, &TFrmMain::minimise);
+    connect(m_captionBand, &CaptionBand::closeClicked, this, &QWidget::close);
+
+    m_revealStrip = new RevealStrip(this);
+    connect(m_revealStrip, &RevealStrip::revealRequested, this, [this] {
+        m_revealStrip->hide();
+        if (const QScreen* s = screen())
+            move(x(), s->geometry().y());
+        show();
+    });
+
+    // The lowest strip of a slid-up window is the status bar's.
+    auto* hover = new HoverWatcher(this, [this] { RevealDocked(); });
+    MyStatusBar->setMouseTracking(true);
+    MyStatusBar->installEventFilter(hover);
+    for (QWidget* panel : MyStatusBar->findChildren<QWidget*>())
+        panel->installEventFilter(hover);
+
+    connect(Timer2, &QTimer::timeout, this, &TFrmMain::AutoHideTick);
+    connect(BitBtn1, &QToolButton::clicked, this, &TFrmMain::ToggleDockMode);
+    connect(btnAbout, &QToolButton::clicked, this, &TFrmMain::showAbout);
+    connect(btnHelp, &QToolButton::clicked, this, [] { openAddress(ProductAddresses::Forum); });
+}
+
+bool TFrmMain::autoHideUsable() const {
+    // Where the desktop places windows itself, snapping and sliding would
+    // only fight it.
+    return m_settings.AutoHide && WindowPlatform::canPlaceWindows();
+}
+
+bool TFrmMain::isNarrow() const {
+    return width() == DockingDecisions::kNarrowWidth;
+}
+
+bool TFrmMain::isDockingActive() const {
+    return Magnetic1->isActive();
+}
+
+void TFrmMain::ToggleDockMode() {
+    const DockingDecisions::DockSwitch next = DockingDecisions::toggle(
+        width(), autoHideUsable(), Timer2->isActive(), Magnetic1->isActive());
+    setForm(next.width);
+    if (next.timerOn)
+        Timer2->start();
+    else
+        Timer2->stop();
+    Magnetic1->setActive(next.dockingOn);
+}
+
+void TFrmMain::setForm(int width) {
+    const bool narrow = width < DockingDecisions::kWideThreshold;
+    if (narrow == isNarrow())
+        return;
+    // The new form keeps the place of the old one: the frameless narrow
+    // window sits where the wide one's frame began, and the wide one gets its
+    // frame back around the same corner. The target is set as a client
+    // rectangle before the window is shown again, so the window manager does
+    // not place it anew.
+    const QPoint frameTopLeft = frameGeometry().topLeft();
+    QPoint clientTopLeft = frameTopLeft;
+    const bool wasVisible = isVisible();
+    if (narrow) {
+        m_wideFrameOffset = geometry().topLeft() - frameTopLeft;
+        m_hiddenByNarrowForm.clear();
+        collectVisibleWidgets(m_editorColumn, m_hiddenByNarrowForm);
+        for (QWidget* w : std::as_const(m_hiddenByNarrowForm))
+            w->hide();
+        m_bodyLayout->setContentsMargins(0, 0, 0, 0);
+    } else {
+        clientTopLeft += m_wideFrameOffset;
+        for (QWidget* w : std::as_const(m_hiddenByNarrowForm))
+            if (w)
+                w->show();
+        m_hiddenByNarrowForm.clear();
+        m_bodyLayout->setContentsMargins(m_wideBodyMargins);
+    }
+    m_captionBand->setVisible(narrow);
+    // The narrow form draws its own caption (CaptionBand).
+    setWindowFlag(Qt::FramelessWindowHint, narrow);
+    setFixedSize(width, kClientHeight);
+    const QRect target(clientTopLeft, size());
+    setGeometry(target);
+    if (!wasVisible)
+        return;
+    show();
+    // A window manager may place the re-created window where it likes at
+    // first and move it to the requested place without telling us; asking
+    // again once it is mapped keeps our idea of the position true.
+    QTimer::singleShot(150, this, [this, target] {
+        if (isVisible() && size() == target.size() && geometry() != target)
+            setGeometry(target);
+    });
+}
+
+void TFrmMain::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (m_toolbar)
+        m_toolbar->setVisible(DockingDecisions::toolbarVisible(width()));
+    const QString title = DockingDecisions::captionShowsTitle(width()) ? m_programTitle : QString();
+    setWindowTitle(title);
+    if (m_captionBand)
+        m_captionBand->setTitle(title);
+}
+
+void TFrmMain::AutoHideTick() {
+    const QScreen* s = screen();
+    if (!isVisible() || !s)
+        return;
+    const QRect frame = frameGeometry();
+    const std::optional<int> top =
+        DockingDecisions::slideUpTop(frame, QCursor::pos(), s->geometry());
+    if (!top)
+        return;
+    move(frame.x(), *top);
+    // A window manager may keep the window on screen; then a strip of our
+    // own stands in for the slid-up window.
+    QTimer::singleShot(300, this, [this, expected = *top] {
+        const QScreen* now = screen();
+        if (!isVisible() || !now || frameGeometry().y() == expected ||
+            frameGeometry().contains(QCursor::pos()))
+            return;
+        m_revealStrip->showAbove(frameGeometry(), now->geometry().y());
+        hide();
+    });
+}
+
+void TFrmMain::RevealDocked() {
+    const QScreen* s = screen();
+    if (!s)
+        return;
+    if (const std::optional<int> top = DockingDecisions::revealTop(frameGeometry(), s->geometry()))
+        move(x(), *top);
+}
+
+void TFrmMain::applyStoredForm() {
+    if (m_storedFormApplied)
+        return;
+    m_storedFormApplied = true;
+    const int stored = IniFile(iniPath()).readInteger("Common", "WinState", 0);
+    if (DockingDecisions::startsNarrow(stored) && !isNarrow())
+        ToggleDockMode();
+}
+
+void TFrmMain::ShowMainWindow() {
+    m_revealStrip->hide();
+    // The first showing comes up in the remembered form.
+    applyStoredForm();
+    if (isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    RevealDocked();
+    raise();
+    activateWindow();
+}
+
+void TFrmMain::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    m_everShown = true;
+    if (!m_storedFormApplied)
+        QTimer::singleShot(0, this, &TFrmMain::applyStoredForm);
+}
+
+void TFrmMain::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // Minimised with a notification area, only the tray icon remains;
+    // without one the window keeps its task-bar button.
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && m_trayAvailable)
+        QTimer::singleShot(0, this, [this] {
+            if (!isMinimized())
+                return;
+            hide();
+            setWindowState(windowState() & ~Qt::WindowMinimized);
+        });
+}
+
+void TFrmMain::minimise() {
+    // Straight to the tray where there is one: a frameless window cannot
+    // count on the window manager to report its minimised state.
+    if (m_trayAvailable)
+        hide();
+    else
+        showMinimized();
+}
+
+bool TFrmMain::raiseOpenDialog() {
+    // A dialog is already open: bring it forward rather than open another.
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal)
+        return false;
+    modal->raise();
+    modal->activateWindow();
+    return true;
+}
+
+void TFrmMain::showAbout() {
+    if (raiseOpenDialog())
+        return;
+    if (auto* about = findChild<TfrmAbout*>())
+        about->exec();
+}
+
+int TFrmMain::winStateAtClose() const {
+    int stored = 0;
+    if (!m_everShown)
+        stored = IniFile(iniPath()).readInteger("Common", "WinState", 0);
+    return DockingDecisions::winStateAtClose(m_everShown, width(), stored);
+}
