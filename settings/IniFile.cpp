@@ -5,7 +5,12 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 
+#include <ctime>
+#include <memory>
+#include <mutex>
+#include <sys/stat.h>
 #include <utility>
 
 namespace {
@@ -186,6 +191,60 @@ QByteArray readFileOrEmpty(const QString& path) {
     return file.readAll();
 }
 
+// The identity of a file's contents as far as stat tells.
+struct Stamp {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = -1;
+    timespec mtime{};
+    timespec ctime{};
+    bool operator==(const Stamp& o) const {
+        return dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
+               mtime.tv_nsec == o.mtime.tv_nsec && ctime.tv_sec == o.ctime.tv_sec &&
+               ctime.tv_nsec == o.ctime.tv_nsec;
+    }
+};
+
+bool stampOf(const QString& path, Stamp* stamp) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    *stamp = {st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+    return true;
+}
+
+// The parsed lines of a file, read again only when the file changed.
+std::shared_ptr<const QList<Line>> linesOf(const QString& path) {
+    struct Entry {
+        Stamp stamp;
+        std::shared_ptr<const QList<Line>> lines;
+    };
+    static std::mutex mutex;
+    static QHash<QString, Entry> cache;
+    Stamp before;
+    if (!stampOf(path, &before))
+        return std::make_shared<const QList<Line>>(splitLines(readFileOrEmpty(path)));
+    {
+        const std::lock_guard<std::mutex> guard(mutex);
+        const auto it = cache.constFind(path);
+        if (it != cache.constEnd() && it->stamp == before)
+            return it->lines;
+    }
+    auto lines = std::make_shared<const QList<Line>>(splitLines(readFileOrEmpty(path)));
+    Stamp after;
+    // Kept only when the file did not change while it was read, and when its
+    // last change is old enough that another change could not carry the same
+    // time stamp (file times advance in coarse ticks).
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const auto settled = [&](const timespec& t) { return t.tv_sec + 1 < now.tv_sec; };
+    if (stampOf(path, &after) && after == before && settled(after.mtime) && settled(after.ctime)) {
+        const std::lock_guard<std::mutex> guard(mutex);
+        cache.insert(path, Entry{after, lines});
+    }
+    return lines;
+}
+
 [[noreturn]] void failWrite(const QString& path) {
     throw VellumError(QStringLiteral("Unable to write to %1").arg(path));
 }
@@ -210,6 +269,19 @@ void store(const QString& path, const QList<Line>& lines) {
 } // namespace
 
 IniFile::IniFile(QString path) : m_path(std::move(path)) {}
+
+QString IniFile::readProblem(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return {};
+    QFile file(path);
+    if (info.isFile() && file.open(QIODevice::ReadOnly))
+        return {};
+    const QString reason = info.isFile() ? file.errorString() : QStringLiteral("它不是普通文件");
+    return QStringLiteral("无法读取设置文件“%1”（%2）。本次运行使用默认设置，所有分类标签都不显示；"
+                          "请检查这个文件后重新启动。")
+        .arg(path, reason);
+}
 
 bool IniFile::parseInteger(QByteArrayView text, int* value) {
     QByteArrayView t = trimmed(text);
@@ -265,7 +337,8 @@ bool IniFile::parseInteger(QByteArrayView text, int* value) {
 
 QByteArray IniFile::readString(QByteArrayView section, QByteArrayView key,
                                const QByteArray& defaultValue) const {
-    const QList<Line> lines = splitLines(readFileOrEmpty(m_path));
+    const auto shared = linesOf(m_path);
+    const QList<Line>& lines = *shared;
     const Location loc = locate(lines, section, key);
     if (loc.key < 0)
         return defaultValue;
@@ -273,7 +346,8 @@ QByteArray IniFile::readString(QByteArrayView section, QByteArrayView key,
 }
 
 int IniFile::readInteger(QByteArrayView section, QByteArrayView key, int defaultValue) const {
-    const QList<Line> lines = splitLines(readFileOrEmpty(m_path));
+    const auto shared = linesOf(m_path);
+    const QList<Line>& lines = *shared;
     const Location loc = locate(lines, section, key);
     if (loc.key < 0)
         return defaultValue;
@@ -288,17 +362,20 @@ bool IniFile::readBool(QByteArrayView section, QByteArrayView key, bool defaultV
 }
 
 bool IniFile::sectionExists(QByteArrayView section) const {
-    const QList<Line> lines = splitLines(readFileOrEmpty(m_path));
+    const auto shared = linesOf(m_path);
+    const QList<Line>& lines = *shared;
     return locate(lines, section, QByteArrayView()).section >= 0;
 }
 
 bool IniFile::valueExists(QByteArrayView section, QByteArrayView key) const {
-    const QList<Line> lines = splitLines(readFileOrEmpty(m_path));
+    const auto shared = linesOf(m_path);
+    const QList<Line>& lines = *shared;
     return locate(lines, section, key).key >= 0;
 }
 
 QList<QByteArray> IniFile::sectionKeys(QByteArrayView section) const {
-    const QList<Line> lines = splitLines(readFileOrEmpty(m_path));
+    const auto shared = linesOf(m_path);
+    const QList<Line>& lines = *shared;
     const Location loc = locate(lines, section, QByteArrayView());
     QList<QByteArray> keys;
     if (loc.section < 0)

@@ -14,6 +14,8 @@ TestEnv::TestEnv() {
     QDir(root()).mkpath(QStringLiteral("run"));
     QDir(root()).mkpath(QStringLiteral("config"));
     QDir(root()).mkpath(QStringLiteral("user"));
+    QDir(root()).mkpath(QStringLiteral("state"));
+    QDir(root()).mkpath(QStringLiteral("share"));
     ::chmod(QFile::encodeName(runtimeBase()).constData(), 0700);
     QFile asoundrc(root() + QStringLiteral("user/.asoundrc"));
     if (asoundrc.open(QIODevice::WriteOnly))
@@ -21,6 +23,8 @@ TestEnv::TestEnv() {
     qputenv("VELLUM_HOME", QFile::encodeName(programDir()));
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeBase()));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome()));
+    qputenv("XDG_STATE_HOME", QFile::encodeName(stateHome()));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome()));
     qputenv("HOME", QFile::encodeName(root() + QStringLiteral("user")));
 }
 
@@ -48,6 +52,8 @@ QProcessEnvironment TestEnv::processEnvironment() const {
     env.insert(QStringLiteral("VELLUM_HOME"), programDir());
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeBase());
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome());
+    env.insert(QStringLiteral("XDG_STATE_HOME"), stateHome());
+    env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome());
     env.insert(QStringLiteral("HOME"), root() + QStringLiteral("user"));
     return env;
 }
