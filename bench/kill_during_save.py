@@ -56,7 +56,6 @@ def main():
     args = ap.parse_args()
     rng = random.Random(args.seed)
     build = os.path.abspath(args.build)
-    exe = os.path.join(build, "bin", "vellum")
 
     work = tempfile.mkdtemp(prefix="vellum-kill.")
     try:
@@ -65,6 +64,8 @@ def main():
                        check=True, stdout=subprocess.DEVNULL)
         subprocess.run([sys.executable, os.path.join(HERE, "gen_library.py"), prog,
                         "--posts", str(args.posts), "--seed", str(args.seed)], check=True)
+        # The staged copy: a rebuild during the run does not touch it.
+        exe = os.path.join(prog, "vellum")
         date = os.path.join(prog, "date")
         old_dir = os.path.join(work, "old")
         os.mkdir(old_dir)
@@ -122,6 +123,8 @@ def main():
                     print("trial %d: %s is torn (kill after %.0f ms)" % (trial, name, delay * 1000))
             if kinds == {"old", "new"}:
                 trials_mixed += 1
+            if (trial + 1) % 50 == 0:
+                print("%d trials: %s" % (trial + 1, counts), file=sys.stderr, flush=True)
         files = args.trials * len(names)
         print("library: 6 x %d posts, %.1f MB; save at close took %.0f ms"
               % (args.posts, sum(os.path.getsize(os.path.join(old_dir, n)) for n in names) / 1e6,

@@ -131,6 +131,7 @@ QMap<int, QString> TDateMan::LoadCategories(const QList<int>& categories) {
         if (loaded.problem.isEmpty() || !loaded.lines.isEmpty())
             m_lists[k] = std::move(loaded.lines);
         m_savedVersion[k] = m_version[k];
+        m_lockReason[k].clear();
         if (!loaded.problem.isEmpty()) {
             lock(k, loaded.problem);
             errors.insert(k, m_lockReason[k]);

@@ -108,6 +108,9 @@ class TDateMan {
     QStringList recordSaved(const QList<SaveGroup>& groups, const WriteResult& result);
 
   private:
+    // Every operation that changes a category calls ensureChangeable(k)
+    // before it touches anything and changed(k) after, so the refusal, the
+    // unsaved mark and the background save cover it.
     void changed(int k);
     void lock(int k, const QString& problem);
     struct Tie {
