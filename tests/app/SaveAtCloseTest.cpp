@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QMessageBox>
 #include <QSignalSpy>
+#include <QTimer>
 
 class SaveAtClose : public MainWindowHarness {
   protected:
@@ -103,4 +104,34 @@ TEST_F(SaveAtClose, RefusedChangeToALockedCategoryIsShownAndChangesNothing) {
     EXPECT_EQ(rows(1), 1);
     win->close();
     EXPECT_EQ(env.readFile("date/Date2.dat"), QByteArray("x$TCSPLIT$1\r\n\0rest", 18));
+}
+
+// Problems found at start are each named once, and only a category that could
+// not be loaded says it will not be saved.
+TEST_F(SaveAtClose, StartNamesTheFolderTheSettingsAndTheRescueWithoutTheCategorySentence) {
+    QDir(env.dataDir()).removeRecursively();
+    env.writeFile("date", "a file where the data folder should be");
+    QDir().mkpath(env.programDir() + "config.ini"); // cannot be read
+    const QString rescued = env.stateHome() + "vellum/rescue/2026-05-01_10-20-30/";
+    QDir().mkpath(rescued);
+    QStringList seen;
+    QTimer answerer;
+    QObject::connect(&answerer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            seen << box->text();
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    answerer.start(20);
+    start();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return seen.size() >= 3; }, 5000));
+    QTest::qWait(200);
+    answerer.stop();
+    ASSERT_EQ(seen.size(), 3) << seen.join("\n---\n").toStdString();
+    EXPECT_TRUE(seen[0].contains(QStringLiteral("无法读取设置文件")));
+    EXPECT_TRUE(seen[1].contains(QStringLiteral("分类文件夹")));
+    EXPECT_TRUE(seen[1].contains(env.programDir() + "date"));
+    EXPECT_TRUE(seen[2].contains(rescued));
+    for (const QString& text : seen)
+        EXPECT_FALSE(text.contains(QStringLiteral("不能修改"))) << text.toStdString();
 }
