@@ -214,22 +214,37 @@ bool stampOf(const QString& path, Stamp* stamp) {
 }
 
 // The parsed lines of a file, read again only when the file changed.
-std::shared_ptr<const QList<Line>> linesOf(const QString& path) {
+// Parsed files by path, each with the stamp of the file it was read from.
+struct LineCache {
     struct Entry {
         Stamp stamp;
         std::shared_ptr<const QList<Line>> lines;
     };
-    static std::mutex mutex;
-    static QHash<QString, Entry> cache;
+    std::mutex mutex;
+    QHash<QString, Entry> entries;
+
+    static LineCache& instance() {
+        static LineCache cache;
+        return cache;
+    }
+    std::shared_ptr<const QList<Line>> find(const QString& path, const Stamp& stamp) {
+        const std::lock_guard<std::mutex> guard(mutex);
+        const auto it = entries.constFind(path);
+        return it != entries.constEnd() && it->stamp == stamp ? it->lines : nullptr;
+    }
+    void put(const QString& path, const Stamp& stamp, std::shared_ptr<const QList<Line>> lines) {
+        const std::lock_guard<std::mutex> guard(mutex);
+        entries.insert(path, Entry{stamp, std::move(lines)});
+    }
+};
+
+// The parsed lines of a file, read again only when the file changed.
+std::shared_ptr<const QList<Line>> linesOf(const QString& path) {
     Stamp before;
     if (!stampOf(path, &before))
         return std::make_shared<const QList<Line>>(splitLines(readFileOrEmpty(path)));
-    {
-        const std::lock_guard<std::mutex> guard(mutex);
-        const auto it = cache.constFind(path);
-        if (it != cache.constEnd() && it->stamp == before)
-            return it->lines;
-    }
+    if (auto cached = LineCache::instance().find(path, before))
+        return cached;
     auto lines = std::make_shared<const QList<Line>>(splitLines(readFileOrEmpty(path)));
     Stamp after;
     // Kept only when the file did not change while it was read, and when its
@@ -238,10 +253,8 @@ std::shared_ptr<const QList<Line>> linesOf(const QString& path) {
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
     const auto settled = [&](const timespec& t) { return t.tv_sec + 1 < now.tv_sec; };
-    if (stampOf(path, &after) && after == before && settled(after.mtime) && settled(after.ctime)) {
-        const std::lock_guard<std::mutex> guard(mutex);
-        cache.insert(path, Entry{after, lines});
-    }
+    if (stampOf(path, &after) && after == before && settled(after.mtime) && settled(after.ctime))
+        LineCache::instance().put(path, after, lines);
     return lines;
 }
 
@@ -264,6 +277,12 @@ void store(const QString& path, const QList<Line>& lines) {
     const QByteArray data = joinLines(lines);
     if (!AtomicFile::write(path, data))
         failWrite(path);
+    // The file just written is a new inode of ours, and its lines are known:
+    // the reads that follow a write (a start-up writes ldate first) need not
+    // read it again.
+    Stamp stamp;
+    if (stampOf(path, &stamp))
+        LineCache::instance().put(path, stamp, std::make_shared<const QList<Line>>(lines));
 }
 
 } // namespace
