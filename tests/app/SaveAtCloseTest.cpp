@@ -1,9 +1,11 @@
 // A close whose save fails asks what to do instead of ending silently.
 #include "tests/app/MainWindowHarness.h"
+#include "tests/support/SmallDisk.h"
 
 #include <QAbstractButton>
 #include <QDir>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTimer>
 
@@ -134,4 +136,37 @@ TEST_F(SaveAtClose, StartNamesTheFolderTheSettingsAndTheRescueWithoutTheCategory
     EXPECT_TRUE(seen[2].contains(rescued));
     for (const QString& text : seen)
         EXPECT_FALSE(text.contains(QStringLiteral("不能修改"))) << text.toStdString();
+}
+
+// A post moved from a small category to a large one, then a close on a disk
+// with room for only the small file: the post stays in the old small file,
+// never in neither.
+TEST_F(SaveAtClose, MoveThenFailedSaveOnAFullDiskLeavesThePostInItsOldFile) {
+    SmallDisk disk(env.dataDir(), 4 << 20);
+    if (!disk.ok())
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    writeConfig({QStringLiteral("原创"), QStringLiteral("转载")});
+    const QByteArray small = "moved$TCSPLIT$post\r\nother$TCSPLIT$post\r\n";
+    QByteArray large;
+    for (int i = 0; i < 2000; ++i)
+        large += "p" + QByteArray::number(i) + "$TCSPLIT$" + QByteArray(100, 'x') + "\r\n";
+    env.writeFile("date/Date1.dat", small);
+    env.writeFile("date/Date2.dat", large);
+    start();
+    userSelect(0, 0);
+    ModalAnswer move;
+    move.next([](QWidget* dialog) { dialog->findChild<QPushButton*>("btnok")->click(); });
+    win->MovePost();
+    ASSERT_EQ(rows(1), 2001);
+    disk.leaveFree(large.size() / 2);
+
+    ModalAnswer question;
+    answerWith(question, "btnQuitWithoutSaving");
+    win->close();
+    ASSERT_TRUE(question.answered);
+    EXPECT_TRUE(question.seenText.contains(QStringLiteral("“原创”")));
+    EXPECT_TRUE(question.seenText.contains(QStringLiteral("“转载”")));
+    EXPECT_EQ(win->exitStatus(), 1);
+    EXPECT_EQ(env.readFile("date/Date1.dat"), small);
+    EXPECT_EQ(env.readFile("date/Date2.dat"), large);
 }
