@@ -153,11 +153,12 @@ struct Location {
     qsizetype equals = -1;
 };
 
-Location locate(const QList<Line>& lines, QByteArrayView section, QByteArrayView key) {
+Location locate(const QList<Line>& lines, QByteArrayView section, QByteArrayView key,
+                qsizetype from = 0) {
     Location loc;
     const QByteArrayView wantSection = trimmed(section);
     const QByteArrayView wantKey = trimmed(key);
-    for (qsizetype i = 0; i < lines.size(); ++i) {
+    for (qsizetype i = from; i < lines.size(); ++i) {
         QByteArrayView name;
         if (sectionName(lines[i].text, &name)) {
             if (loc.section >= 0) {
@@ -214,11 +215,42 @@ bool stampOf(const QString& path, Stamp* stamp) {
 }
 
 // The parsed lines of a file, read again only when the file changed.
+QByteArray foldedName(QByteArrayView name) {
+    QByteArray out = name.toByteArray();
+    for (char& c : out)
+        c = asciiLower(c);
+    return out;
+}
+
+// A file's lines with the line of the first header of each section, so that
+// a read goes straight to its section.
+struct Parsed {
+    QList<Line> lines;
+    QHash<QByteArray, qsizetype> sections;
+
+    explicit Parsed(QList<Line> l) : lines(std::move(l)) {
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            QByteArrayView name;
+            if (sectionName(lines[i].text, &name)) {
+                const QByteArray folded = foldedName(name);
+                if (!sections.contains(folded))
+                    sections.insert(folded, i);
+            }
+        }
+    }
+    Location find(QByteArrayView section, QByteArrayView key) const {
+        const auto it = sections.constFind(foldedName(trimmed(section)));
+        if (it == sections.constEnd())
+            return {};
+        return locate(lines, section, key, *it);
+    }
+};
+
 // Parsed files by path, each with the stamp of the file it was read from.
 struct LineCache {
     struct Entry {
         Stamp stamp;
-        std::shared_ptr<const QList<Line>> lines;
+        std::shared_ptr<const Parsed> lines;
     };
     std::mutex mutex;
     QHash<QString, Entry> entries;
@@ -227,32 +259,36 @@ struct LineCache {
         static LineCache cache;
         return cache;
     }
-    std::shared_ptr<const QList<Line>> find(const QString& path, const Stamp& stamp) {
+    std::shared_ptr<const Parsed> find(const QString& path, const Stamp& stamp) {
         const std::lock_guard<std::mutex> guard(mutex);
         const auto it = entries.constFind(path);
         return it != entries.constEnd() && it->stamp == stamp ? it->lines : nullptr;
     }
-    void put(const QString& path, const Stamp& stamp, std::shared_ptr<const QList<Line>> lines) {
+    void put(const QString& path, const Stamp& stamp, std::shared_ptr<const Parsed> lines) {
         const std::lock_guard<std::mutex> guard(mutex);
         entries.insert(path, Entry{stamp, std::move(lines)});
     }
 };
 
 // The parsed lines of a file, read again only when the file changed.
-std::shared_ptr<const QList<Line>> linesOf(const QString& path) {
+std::shared_ptr<const Parsed> linesOf(const QString& path) {
     Stamp before;
     if (!stampOf(path, &before))
-        return std::make_shared<const QList<Line>>(splitLines(readFileOrEmpty(path)));
+        return std::make_shared<const Parsed>(splitLines(readFileOrEmpty(path)));
     if (auto cached = LineCache::instance().find(path, before))
         return cached;
-    auto lines = std::make_shared<const QList<Line>>(splitLines(readFileOrEmpty(path)));
+    auto lines = std::make_shared<const Parsed>(splitLines(readFileOrEmpty(path)));
     Stamp after;
     // Kept only when the file did not change while it was read, and when its
     // last change is old enough that another change could not carry the same
-    // time stamp (file times advance in coarse ticks).
+    // time stamp (file times advance in ticks of a few milliseconds).
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    const auto settled = [&](const timespec& t) { return t.tv_sec + 1 < now.tv_sec; };
+    const auto settled = [&](const timespec& t) {
+        constexpr qint64 kTickMarginNs = 100'000'000;
+        return (qint64(now.tv_sec) - t.tv_sec) * 1'000'000'000 + (now.tv_nsec - t.tv_nsec) >
+               kTickMarginNs;
+    };
     if (stampOf(path, &after) && after == before && settled(after.mtime) && settled(after.ctime))
         LineCache::instance().put(path, after, lines);
     return lines;
@@ -282,7 +318,7 @@ void store(const QString& path, const QList<Line>& lines) {
     // read it again.
     Stamp stamp;
     if (stampOf(path, &stamp))
-        LineCache::instance().put(path, stamp, std::make_shared<const QList<Line>>(lines));
+        LineCache::instance().put(path, stamp, std::make_shared<const Parsed>(lines));
 }
 
 } // namespace
@@ -356,18 +392,18 @@ bool IniFile::parseInteger(QByteArrayView text, int* value) {
 
 QByteArray IniFile::readString(QByteArrayView section, QByteArrayView key,
                                const QByteArray& defaultValue) const {
-    const auto shared = linesOf(m_path);
-    const QList<Line>& lines = *shared;
-    const Location loc = locate(lines, section, key);
+    const auto parsed = linesOf(m_path);
+    const QList<Line>& lines = parsed->lines;
+    const Location loc = parsed->find(section, key);
     if (loc.key < 0)
         return defaultValue;
     return valueOf(lines[loc.key].text, loc.equals);
 }
 
 int IniFile::readInteger(QByteArrayView section, QByteArrayView key, int defaultValue) const {
-    const auto shared = linesOf(m_path);
-    const QList<Line>& lines = *shared;
-    const Location loc = locate(lines, section, key);
+    const auto parsed = linesOf(m_path);
+    const QList<Line>& lines = parsed->lines;
+    const Location loc = parsed->find(section, key);
     if (loc.key < 0)
         return defaultValue;
     int value = 0;
@@ -381,21 +417,17 @@ bool IniFile::readBool(QByteArrayView section, QByteArrayView key, bool defaultV
 }
 
 bool IniFile::sectionExists(QByteArrayView section) const {
-    const auto shared = linesOf(m_path);
-    const QList<Line>& lines = *shared;
-    return locate(lines, section, QByteArrayView()).section >= 0;
+    return linesOf(m_path)->find(section, QByteArrayView()).section >= 0;
 }
 
 bool IniFile::valueExists(QByteArrayView section, QByteArrayView key) const {
-    const auto shared = linesOf(m_path);
-    const QList<Line>& lines = *shared;
-    return locate(lines, section, key).key >= 0;
+    return linesOf(m_path)->find(section, key).key >= 0;
 }
 
 QList<QByteArray> IniFile::sectionKeys(QByteArrayView section) const {
-    const auto shared = linesOf(m_path);
-    const QList<Line>& lines = *shared;
-    const Location loc = locate(lines, section, QByteArrayView());
+    const auto parsed = linesOf(m_path);
+    const QList<Line>& lines = parsed->lines;
+    const Location loc = parsed->find(section, QByteArrayView());
     QList<QByteArray> keys;
     if (loc.section < 0)
         return keys;
