@@ -125,7 +125,11 @@ void TFrmMain::SavePostCommand() {
         edtTitle->setFocus();
         return;
     }
-    SavePost(title, content);
+    try {
+        SavePost(title, content);
+    } catch (const std::exception& e) {
+        ErrorReporter::report(e); // a category that cannot be changed in this run
+    }
 }
 
 void TFrmMain::SavePost(const QString& title, const QString& content) {
@@ -150,7 +154,12 @@ void TFrmMain::DeletePost() {
     const int k = activeCategory();
     const int s = selectedRow(k);
     if (s != -1) {
-        m_store->DeleteRecord(s, k);
+        try {
+            m_store->DeleteRecord(s, k);
+        } catch (const std::exception& e) {
+            ErrorReporter::report(e);
+            return;
+        }
         RefreshCategoryList(k);
         m_editorMode.clear();
     }
@@ -163,7 +172,12 @@ void TFrmMain::DeleteAllPosts() {
                                QStringLiteral("确认删除")))
         return;
     const int k = activeCategory();
-    m_store->ClearCategory(k);
+    try {
+        m_store->ClearCategory(k);
+    } catch (const std::exception& e) {
+        ErrorReporter::report(e);
+        return;
+    }
     RefreshCategoryList(k);
     m_editorMode.clear();
     edtTitle->clear();
@@ -212,10 +226,13 @@ void TFrmMain::MovePost() {
     const int t = m_frmTrans->chosenTarget();
     if (t < 0 || t >= kCategories)
         return;
-    QByteArray line;
-    m_store->GetRecord(s, k, line);
-    m_store->AddRecord(line, t);
-    m_store->DeleteRecord(s, k);
+    try {
+        // Both categories change together, so they are saved together.
+        m_store->MoveRecord(s, k, t);
+    } catch (const std::exception& e) {
+        ErrorReporter::report(e);
+        return;
+    }
     RefreshCategoryList(k);
     RefreshCategoryList(t);
 }

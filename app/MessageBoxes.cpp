@@ -1,5 +1,6 @@
 #include "app/MessageBoxes.h"
 
+#include <QAbstractButton>
 #include <QMessageBox>
 
 namespace MessageBoxes {
@@ -17,6 +18,8 @@ bool confirm(QWidget* owner, const QString& text, const QString& caption) {
 
 void error(QWidget* owner, const QString& text) {
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Vellum"), text, QMessageBox::Ok, owner);
+    // Chinese whether or not Qt's own translations are loaded.
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
     box.exec();
 }
 

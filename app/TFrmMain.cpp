@@ -24,6 +24,7 @@
 #include "platform/VellumError.h"
 #include "settings/IniFile.h"
 #include "settings/TFrmConfig.h"
+#include "store/BackgroundSaver.h"
 #include "store/TDateMan.h"
 #include "ui/Icons.h"
 #include "ui/MultiRowTabHeader.h"
@@ -106,11 +107,7 @@ TFrmMain::TFrmMain(QWidget* parent) : QWidget(parent) {
     // 8. A missing data folder is created now, so that closing can write.
     const QString dataDir = m_programDir + QStringLiteral("date");
     QDir().mkpath(dataDir);
-    m_store = std::make_unique<TDateMan>(dataDir);
-    // This is the only instance: a temporary file here is left from a save
-    // that never finished, and the category file beside it is whole.
-    m_store->RemoveStaleTemporaryFiles();
-    loadCategories();                       // 9.
+    openStore(dataDir);                     // 9.
     for (int k = 0; k < kCategories; ++k) { // 10.
         m_models[k] = new CategoryListModel(m_store.get(), k, this);
         m_lists[k]->setModel(m_models[k]);
@@ -174,7 +171,9 @@ TFrmMain::~TFrmMain() {
     ErrorReporter::setHandler({});
     Timer1->stop();
     m_capturePoll.reset();
-    // The store writes nothing here; the shared block is unmapped last.
+    // A background save finishes before the store goes; the store writes
+    // nothing here; the shared block is unmapped last.
+    delete m_saver;
     m_store.reset();
     m_sharedBlock.reset();
 }
@@ -406,50 +405,33 @@ void TFrmMain::LoadTabCaptions() {
     m_tabHeader->sync();
 }
 
-void TFrmMain::loadCategories() {
-    const QMap<int, QString> errors = m_store->LoadCategories({0, 1, 2, 3, 4, 5});
-    for (auto it = errors.begin(); it != errors.end(); ++it) {
-        // Never overwrite a file we could not read: it may hold posts.
-        m_loadFailed[it.key()] = true;
-        m_pendingErrors << it.value();
-        std::fprintf(stderr, "vellum: %s\n", it.value().toLocal8Bit().constData());
-    }
-}
-
 void TFrmMain::showPendingErrors() {
     const QStringList errors = std::exchange(m_pendingErrors, {});
     for (const QString& message : errors)
-        MessageBoxes::error(
-            this, message + QStringLiteral("\n\n这个分类在本次运行中不会被保存，原文件保持不变。"));
+        MessageBoxes::error(this, message);
 }
 
 void TFrmMain::reloadSettings() {
     LoadSettings(m_settings, iniPath());
 }
 
-void TFrmMain::saveAllCategories(bool interactive) {
-    // A category whose file could not be read is never written over.
-    QList<int> categories;
-    for (int k = 0; k < kCategories; ++k)
-        if (!m_loadFailed[k])
-            categories << k;
-    const QStringList errors = m_store->SaveCategories(categories);
-    for (const QString& message : errors) {
-        std::fprintf(stderr, "vellum: %s\n", message.toLocal8Bit().constData());
-        if (interactive)
-            MessageBoxes::error(this, message);
-    }
-}
-
 void TFrmMain::closeSequence(bool interactive) {
     if (m_closed)
         return;
     m_closed = true;
+    const bool autoHide = Timer2->isActive();
     Timer1->stop();
     Timer2->stop();
     QElapsedTimer timer;
     timer.start();
-    saveAllCategories(interactive);
+    if (!saveAtClose(interactive)) {
+        // The user keeps the program running; every change is still here.
+        m_closed = false;
+        Timer1->start();
+        if (autoHide)
+            Timer2->start();
+        return;
+    }
     if (qEnvironmentVariableIsSet("VELLUM_BENCH"))
         std::fprintf(stderr, "vellum: categories saved in %lld ms\n",
                      static_cast<long long>(timer.elapsed()));
@@ -474,5 +456,8 @@ bool TFrmMain::eventFilter(QObject* watched, QEvent* event) {
 
 void TFrmMain::closeEvent(QCloseEvent* event) {
     closeSequence(true);
-    event->accept();
+    if (m_closed)
+        event->accept();
+    else
+        event->ignore();
 }

@@ -14,6 +14,7 @@
 
 class CaptureChannel;
 class CaptionBand;
+class BackgroundSaver;
 class CapturePoll;
 class CategoryListModel;
 class MagneticDock;
@@ -68,8 +69,11 @@ class TFrmMain : public QWidget {
     // once; later calls do nothing. interactive=false reports errors on
     // standard error only (a signal or the end of the session).
     void closeSequence(bool interactive);
-    // Writes every category that was read at start (the end of the session).
+    // Writes every category that was read at start (the end of the session);
+    // without interaction, what cannot be saved goes to the rescue folder.
     void saveAllCategories(bool interactive);
+    // The program's exit status: non-zero when a save at close failed.
+    int exitStatus() const { return m_exitStatus; }
 
     // --- Post list and editor -------------------------------------------
     int activeCategory() const;
@@ -172,7 +176,10 @@ class TFrmMain : public QWidget {
     void buildLayout();
     void buildListMenu();
     void LoadTabCaptions();
-    void loadCategories();
+    // Keeping posts safe (FrmMainSafety.cpp).
+    void openStore(const QString& dataDir);
+    bool saveAtClose(bool interactive);
+    void rescueUnsaved();
     void onListSelectionChanged(int category);
     void onPageChanged(int index);
     void showPendingErrors();
@@ -203,7 +210,8 @@ class TFrmMain : public QWidget {
     QString m_editorMode;
     bool m_capturedTitle = false;
     std::array<QString, kCategories> m_tabCaptions;
-    std::array<bool, kCategories> m_loadFailed{};
+    BackgroundSaver* m_saver = nullptr;
+    int m_exitStatus = 0;
     QStringList m_pendingErrors;
     bool m_closed = false;
     int m_programmaticSelection = 0;

@@ -14,6 +14,8 @@
 #include <cstdio>
 
 int main(int argc, char** argv) {
+    // A signal before the window runs ends the program at once, writing nothing.
+    SignalWatcher::exitOnSignal();
     // The lock comes first: a second start ends at once, shows and writes
     // nothing, and needs no display.
     InstanceLock lock;
@@ -32,18 +34,21 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     Skin::apply(app);
 
-    SignalWatcher signalWatcher;
     TFrmMain window;
     window.createDialogs();
-    QObject::connect(&window, &TFrmMain::closed, &app, &QCoreApplication::quit,
-                     Qt::QueuedConnection);
-    QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &window,
-                     [&window](int) { window.closeSequence(false); });
+    // The status is non-zero when the close could not save every category.
+    QObject::connect(
+        &window, &TFrmMain::closed, &app,
+        [&window] { QCoreApplication::exit(window.exitStatus()); }, Qt::QueuedConnection);
     // Logging out or shutting down must not lose an edit.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
                      [&window](QSessionManager&) { window.saveAllCategories(false); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &window,
                      [&window] { window.closeSequence(false); });
     window.showAtStartUp();
+    // From here on a signal runs the close sequence, which saves the posts.
+    SignalWatcher signalWatcher;
+    QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &window,
+                     [&window](int) { window.closeSequence(false); });
     return app.exec();
 }

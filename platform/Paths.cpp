@@ -18,22 +18,21 @@ QString withSlash(QString dir) {
     return dir;
 }
 
-// Creates dir with mode 0700, or accepts it when it exists, belongs to us and
-// is a real directory.
-void makePrivateDir(const QString& dir) {
+} // namespace
+
+void Paths::makePrivateDir(const QString& dir) {
     const QByteArray path = QFile::encodeName(dir);
     if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
-        throw VellumError(QStringLiteral("Cannot create the runtime folder %1: %2")
+        throw VellumError(QStringLiteral("Cannot create the folder %1: %2")
                               .arg(dir, QString::fromLocal8Bit(std::strerror(errno))));
     struct stat st {};
     if (::lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
-        throw VellumError(QStringLiteral("The runtime folder %1 is not a folder").arg(dir));
+        throw VellumError(QStringLiteral("%1 is not a folder").arg(dir));
     if (st.st_uid != ::getuid())
-        throw VellumError(QStringLiteral("The runtime folder %1 belongs to another user").arg(dir));
+        throw VellumError(QStringLiteral("The folder %1 belongs to another user").arg(dir));
     if ((st.st_mode & 0777) != 0700)
         ::chmod(path.constData(), 0700);
 }
-} // namespace
 
 namespace Paths {
 
@@ -67,4 +66,13 @@ QString configHome() {
     return withSlash(QDir::homePath() + QStringLiteral("/.config"));
 }
 
+} // namespace Paths
+
+namespace Paths {
+QString stateHome() {
+    const QString xdg = qEnvironmentVariable("XDG_STATE_HOME");
+    if (!xdg.isEmpty())
+        return withSlash(xdg);
+    return withSlash(QDir::homePath() + QStringLiteral("/.local/state"));
+}
 } // namespace Paths

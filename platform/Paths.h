@@ -12,4 +12,9 @@ QString executablePath();
 QString runtimeDir();
 // $XDG_CONFIG_HOME (or ~/.config) with a trailing '/'.
 QString configHome();
+// Creates dir with mode 0700, or accepts it when it exists, belongs to this
+// user and is a real folder. Throws VellumError otherwise.
+void makePrivateDir(const QString& dir);
+// $XDG_STATE_HOME (or ~/.local/state) with a trailing '/'.
+QString stateHome();
 } // namespace Paths

@@ -15,7 +15,19 @@ void onSignal(int sig) {
     // Only async-signal-safe work here: hand the number to the event loop.
     [[maybe_unused]] ssize_t n = ::write(g_pipe[1], &byte, 1);
 }
+
+void exitAtOnce(int sig) {
+    ::_exit(128 + sig);
+}
 } // namespace
+
+void SignalWatcher::exitOnSignal() {
+    struct sigaction sa {};
+    sa.sa_handler = exitAtOnce;
+    sigemptyset(&sa.sa_mask);
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(sig, &sa, nullptr);
+}
 
 SignalWatcher::SignalWatcher(QObject* parent) : QObject(parent) {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_pipe) != 0)

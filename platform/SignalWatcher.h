@@ -8,6 +8,11 @@ class QSocketNotifier;
 class SignalWatcher : public QObject {
     Q_OBJECT
   public:
+    // Until a watcher exists, these signals end the process at once with
+    // status 128 + the signal's number, writing nothing: a signal during
+    // start-up must not wait for a start that may never finish.
+    static void exitOnSignal();
+
     explicit SignalWatcher(QObject* parent = nullptr);
     ~SignalWatcher() override;
 

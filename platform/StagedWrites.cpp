@@ -1,5 +1,6 @@
 #include "platform/StagedWrites.h"
 
+#include "platform/SystemErrorText.h"
 #include "platform/VellumError.h"
 
 #include <QFile>
@@ -16,8 +17,7 @@
 
 namespace {
 QString failure(const QString& path, int error) {
-    return QStringLiteral("Cannot create file \"%1\". %2")
-        .arg(path, QString::fromLocal8Bit(std::strerror(error)));
+    return QStringLiteral("无法写入文件“%1”：%2").arg(path, SystemErrorText::of(error));
 }
 
 bool writeAll(int fd, const char* data, qsizetype size) {
@@ -59,28 +59,16 @@ void StagedWrites::stage(const QString& path, const QList<QByteArray>& pieces,
     m_staged.append(stageFile(path, pieces, terminator, progress));
 }
 
-QStringList StagedWrites::stageAll(const QList<QPair<QString, const QList<QByteArray>*>>& files,
-                                   QByteArrayView terminator) {
-    // Turning a large category into bytes is memory work; the cores share it.
-    std::vector<std::future<Staged>> jobs;
-    for (const auto& [path, pieces] : files)
-        jobs.push_back(std::async(std::launch::async, [path = path, pieces = pieces, terminator] {
-            return stageFile(path, *pieces, terminator);
-        }));
-    QStringList errors;
-    for (auto& job : jobs) {
-        try {
-            m_staged.append(job.get());
-        } catch (const VellumError& e) {
-            errors << e.message();
-        }
-    }
-    return errors;
-}
-
 StagedWrites::Staged StagedWrites::stageFile(const QString& path, const QList<QByteArray>& pieces,
                                              QByteArrayView terminator, const Progress& progress) {
     Staged s;
+    if (const int error = tryStage(path, pieces, terminator, s, progress))
+        throw VellumError(failure(path, error));
+    return s;
+}
+
+int StagedWrites::tryStage(const QString& path, const QList<QByteArray>& pieces,
+                           QByteArrayView terminator, Staged& s, const Progress& progress) {
     s.target = realTarget(path);
     const QByteArray target = QFile::encodeName(s.target);
     for (int attempt = 0; s.fd < 0; ++attempt) {
@@ -88,33 +76,29 @@ StagedWrites::Staged StagedWrites::stageFile(const QString& path, const QList<QB
         s.fd = ::open(QFile::encodeName(s.temp).constData(),
                       O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (s.fd < 0 && (errno != EEXIST || attempt > 100))
-            throw VellumError(failure(path, errno));
+            return errno;
     }
     // The new file keeps the old one's permissions.
     struct stat st {};
     if (::stat(target.constData(), &st) == 0)
         ::fchmod(s.fd, st.st_mode & 07777);
 
-    const auto fail = [&](int error) {
-        ::close(s.fd);
-        ::unlink(QFile::encodeName(s.temp).constData());
-        throw VellumError(failure(path, error));
-    };
+    int error = 0;
     // Small pieces are gathered into large blocks (one write per line is
     // slow); a large piece goes out as it is, without a copy.
     constexpr qsizetype kBlock = 1 << 20;
     QByteArray block;
     const auto flush = [&] {
-        if (!block.isEmpty() && !writeAll(s.fd, block.constData(), block.size()))
-            fail(errno);
+        if (error == 0 && !block.isEmpty() && !writeAll(s.fd, block.constData(), block.size()))
+            error = errno;
         block.resize(0);
     };
     qsizetype done = 0;
     for (const QByteArray& piece : pieces) {
         if (piece.size() >= kBlock) {
             flush();
-            if (!writeAll(s.fd, piece.constData(), piece.size()))
-                fail(errno);
+            if (error == 0 && !writeAll(s.fd, piece.constData(), piece.size()))
+                error = errno;
         } else {
             if (block.capacity() < kBlock)
                 block.reserve(kBlock + 4096);
@@ -124,16 +108,137 @@ StagedWrites::Staged StagedWrites::stageFile(const QString& path, const QList<QB
         ++done;
         if (block.size() >= kBlock) {
             flush();
-            if (progress)
+            if (progress && error == 0)
                 progress(done);
         }
+        if (error != 0)
+            break;
     }
     flush();
-    if (progress)
+    if (progress && error == 0)
         progress(done);
+    if (error != 0) {
+        ::close(s.fd);
+        ::unlink(QFile::encodeName(s.temp).constData());
+        s.fd = -1;
+        return error;
+    }
     // The disk starts on this file while the next one is being written.
     ::sync_file_range(s.fd, 0, 0, SYNC_FILE_RANGE_WRITE);
-    return s;
+    return 0;
+}
+
+void StagedWrites::discard(QList<Staged>& staged) {
+    for (Staged& s : staged) {
+        if (s.fd >= 0)
+            ::close(s.fd);
+        s.fd = -1;
+        ::unlink(QFile::encodeName(s.temp).constData());
+    }
+    staged.clear();
+}
+
+void StagedWrites::commitGroup(QList<Staged>& staged, QList<Failure>& failures,
+                               QSet<QString>& folders) {
+    // Every file of the group is on the disk before the first one is renamed.
+    for (Staged& s : staged) {
+        int error = 0;
+        if (::fdatasync(s.fd) != 0)
+            error = errno;
+        if (::close(s.fd) != 0 && error == 0)
+            error = errno;
+        s.fd = -1;
+        if (error != 0)
+            failures.append({s.target, error});
+    }
+    if (!failures.isEmpty()) {
+        discard(staged);
+        return;
+    }
+    for (const Staged& s : staged) {
+        const QByteArray temp = QFile::encodeName(s.temp);
+        if (::rename(temp.constData(), QFile::encodeName(s.target).constData()) != 0) {
+            failures.append({s.target, errno});
+            ::unlink(temp.constData());
+        } else {
+            folders.insert(QFileInfo(s.target).absolutePath());
+        }
+    }
+    staged.clear();
+}
+
+void StagedWrites::syncFolders(const QSet<QString>& folders) {
+    // The renames themselves reach the disk with the folder.
+    for (const QString& folder : folders) {
+        const int fd =
+            ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0) {
+            ::fsync(fd);
+            ::close(fd);
+        }
+    }
+}
+
+QList<QList<StagedWrites::Failure>> StagedWrites::writeGroups(const QList<QList<File>>& groups,
+                                                              QByteArrayView terminator) {
+    struct Attempt {
+        Staged staged;
+        int error = 0;
+    };
+    // Every file is staged at once on worker threads: turning a large
+    // category into bytes is memory work and the cores share it.
+    std::vector<std::vector<std::future<Attempt>>> jobs(size_t(groups.size()));
+    for (qsizetype g = 0; g < groups.size(); ++g)
+        for (const File& f : groups[g])
+            jobs[size_t(g)].push_back(std::async(std::launch::async, [f, terminator] {
+                Attempt a;
+                a.error = tryStage(f.path, *f.pieces, terminator, a.staged);
+                return a;
+            }));
+    QList<QList<Failure>> result(groups.size());
+    QList<qsizetype> retry;
+    QSet<QString> folders;
+    for (qsizetype g = 0; g < groups.size(); ++g) {
+        QList<Staged> staged;
+        QList<Failure> failures;
+        bool outOfRoom = false;
+        for (qsizetype i = 0; i < groups[g].size(); ++i) {
+            Attempt a = jobs[size_t(g)][size_t(i)].get();
+            if (a.error == 0) {
+                staged.append(a.staged);
+            } else {
+                failures.append({groups[g][i].path, a.error});
+                outOfRoom = outOfRoom || SystemErrorText::isOutOfRoom(a.error);
+            }
+        }
+        if (failures.isEmpty()) {
+            commitGroup(staged, result[g], folders);
+            continue;
+        }
+        discard(staged);
+        if (outOfRoom)
+            retry.append(g);
+        else
+            result[g] = failures;
+    }
+    // The groups committed so far freed the room of their old files.
+    for (const qsizetype g : retry) {
+        QList<Staged> staged;
+        for (const File& f : groups[g]) {
+            Staged s;
+            if (const int error = tryStage(f.path, *f.pieces, terminator, s)) {
+                result[g].append({f.path, error});
+                break;
+            }
+            staged.append(s);
+        }
+        if (result[g].isEmpty())
+            commitGroup(staged, result[g], folders);
+        else
+            discard(staged);
+    }
+    syncFolders(folders);
+    return result;
 }
 
 QStringList StagedWrites::commit() {
@@ -157,14 +262,6 @@ QStringList StagedWrites::commit() {
         }
     }
     m_staged.clear();
-    // The renames themselves reach the disk with the folder.
-    for (const QString& folder : folders) {
-        const int fd =
-            ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd >= 0) {
-            ::fsync(fd);
-            ::close(fd);
-        }
-    }
+    syncFolders(folders);
     return errors;
 }

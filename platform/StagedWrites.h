@@ -4,10 +4,14 @@
 // to disk together and renamed over the old ones. The disk writes the files
 // while later ones are still being written, and a failure or crash at any
 // point leaves each old file whole.
+//
+// writeGroups() goes further for files that belong together: no file of a
+// group is renamed unless every temporary file of the group was written and
+// flushed, so the group changes on disk all at once or not at all.
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
-#include <QPair>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -15,6 +19,15 @@
 
 class StagedWrites {
   public:
+    struct File {
+        QString path;
+        const QList<QByteArray>* pieces = nullptr;
+    };
+    struct Failure {
+        QString path;
+        int error = 0; // errno
+    };
+
     StagedWrites() = default;
     ~StagedWrites();
     StagedWrites(const StagedWrites&) = delete;
@@ -28,13 +41,18 @@ class StagedWrites {
     // beside path. Throws VellumError (and leaves nothing behind) on failure.
     void stage(const QString& path, const QList<QByteArray>& pieces, QByteArrayView terminator = {},
                const Progress& progress = {});
-    // Stages several files at once on worker threads (the pieces are only
-    // read); returns the message of each file that could not be staged.
-    QStringList stageAll(const QList<QPair<QString, const QList<QByteArray>*>>& files,
-                         QByteArrayView terminator = {});
     // Flushes and renames every staged file, in the order staged. Returns the
     // message of each file that failed; its old file stays as it was.
     QStringList commit();
+
+    // Replaces each group of files whole or not at all; the pieces are only
+    // read, so another thread may hold the same lists. Groups are independent:
+    // one that finds no room while the others' temporary files are on the disk
+    // is tried again alone once those are committed, so a full disk stops only
+    // what does not fit. Returns the failures of each group, empty for a group
+    // that was written.
+    static QList<QList<Failure>> writeGroups(const QList<QList<File>>& groups,
+                                             QByteArrayView terminator = {});
 
   private:
     struct Staged {
@@ -44,5 +62,12 @@ class StagedWrites {
     };
     static Staged stageFile(const QString& path, const QList<QByteArray>& pieces,
                             QByteArrayView terminator, const Progress& progress = {});
+    // Returns 0, or the errno of the failure (nothing is left behind then).
+    static int tryStage(const QString& path, const QList<QByteArray>& pieces,
+                        QByteArrayView terminator, Staged& s, const Progress& progress = {});
+    static void discard(QList<Staged>& staged);
+    static void commitGroup(QList<Staged>& staged, QList<Failure>& failures,
+                            QSet<QString>& folders);
+    static void syncFolders(const QSet<QString>& folders);
     QList<Staged> m_staged;
 };

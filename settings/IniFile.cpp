@@ -5,7 +5,12 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 
+#include <ctime>
+#include <memory>
+#include <mutex>
+#include <sys/stat.h>
 #include <utility>
 
 namespace {
@@ -148,11 +153,12 @@ struct Location {
     qsizetype equals = -1;
 };
 
-Location locate(const QList<Line>& lines, QByteArrayView section, QByteArrayView key) {
+Location locate(const QList<Line>& lines, QByteArrayView section, QByteArrayView key,
+                qsizetype from = 0) {
     Location loc;
     const QByteArrayView wantSection = trimmed(section);
     const QByteArrayView wantKey = trimmed(key);
-    for (qsizetype i = 0; i < lines.size(); ++i) {
+    for (qsizetype i = from; i < lines.size(); ++i) {
         QByteArrayView name;
         if (sectionName(lines[i].text, &name)) {
             if (loc.section >= 0) {
@@ -186,6 +192,108 @@ QByteArray readFileOrEmpty(const QString& path) {
     return file.readAll();
 }
 
+// The identity of a file's contents as far as stat tells.
+struct Stamp {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = -1;
+    timespec mtime{};
+    timespec ctime{};
+    bool operator==(const Stamp& o) const {
+        return dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
+               mtime.tv_nsec == o.mtime.tv_nsec && ctime.tv_sec == o.ctime.tv_sec &&
+               ctime.tv_nsec == o.ctime.tv_nsec;
+    }
+};
+
+bool stampOf(const QString& path, Stamp* stamp) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    *stamp = {st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+    return true;
+}
+
+// The parsed lines of a file, read again only when the file changed.
+QByteArray foldedName(QByteArrayView name) {
+    QByteArray out = name.toByteArray();
+    for (char& c : out)
+        c = asciiLower(c);
+    return out;
+}
+
+// A file's lines with the line of the first header of each section, so that
+// a read goes straight to its section.
+struct Parsed {
+    QList<Line> lines;
+    QHash<QByteArray, qsizetype> sections;
+
+    explicit Parsed(QList<Line> l) : lines(std::move(l)) {
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            QByteArrayView name;
+            if (sectionName(lines[i].text, &name)) {
+                const QByteArray folded = foldedName(name);
+                if (!sections.contains(folded))
+                    sections.insert(folded, i);
+            }
+        }
+    }
+    Location find(QByteArrayView section, QByteArrayView key) const {
+        const auto it = sections.constFind(foldedName(trimmed(section)));
+        if (it == sections.constEnd())
+            return {};
+        return locate(lines, section, key, *it);
+    }
+};
+
+// Parsed files by path, each with the stamp of the file it was read from.
+struct LineCache {
+    struct Entry {
+        Stamp stamp;
+        std::shared_ptr<const Parsed> lines;
+    };
+    std::mutex mutex;
+    QHash<QString, Entry> entries;
+
+    static LineCache& instance() {
+        static LineCache cache;
+        return cache;
+    }
+    std::shared_ptr<const Parsed> find(const QString& path, const Stamp& stamp) {
+        const std::lock_guard<std::mutex> guard(mutex);
+        const auto it = entries.constFind(path);
+        return it != entries.constEnd() && it->stamp == stamp ? it->lines : nullptr;
+    }
+    void put(const QString& path, const Stamp& stamp, std::shared_ptr<const Parsed> lines) {
+        const std::lock_guard<std::mutex> guard(mutex);
+        entries.insert(path, Entry{stamp, std::move(lines)});
+    }
+};
+
+// The parsed lines of a file, read again only when the file changed.
+std::shared_ptr<const Parsed> linesOf(const QString& path) {
+    Stamp before;
+    if (!stampOf(path, &before))
+        return std::make_shared<const Parsed>(splitLines(readFileOrEmpty(path)));
+    if (auto cached = LineCache::instance().find(path, before))
+        return cached;
+    auto lines = std::make_shared<const Parsed>(splitLines(readFileOrEmpty(path)));
+    Stamp after;
+    // Kept only when the file did not change while it was read, and when its
+    // last change is old enough that another change could not carry the same
+    // time stamp (file times advance in ticks of a few milliseconds).
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const auto settled = [&](const timespec& t) {
+        constexpr qint64 kTickMarginNs = 100'000'000;
+        return (qint64(now.tv_sec) - t.tv_sec) * 1'000'000'000 + (now.tv_nsec - t.tv_nsec) >
+               kTickMarginNs;
+    };
+    if (stampOf(path, &after) && after == before && settled(after.mtime) && settled(after.ctime))
+        LineCache::instance().put(path, after, lines);
+    return lines;
+}
+
 [[noreturn]] void failWrite(const QString& path) {
     throw VellumError(QStringLiteral("Unable to write to %1").arg(path));
 }
@@ -205,11 +313,30 @@ void store(const QString& path, const QList<Line>& lines) {
     const QByteArray data = joinLines(lines);
     if (!AtomicFile::write(path, data))
         failWrite(path);
+    // The file just written is a new inode of ours, and its lines are known:
+    // the reads that follow a write (a start-up writes ldate first) need not
+    // read it again.
+    Stamp stamp;
+    if (stampOf(path, &stamp))
+        LineCache::instance().put(path, stamp, std::make_shared<const Parsed>(lines));
 }
 
 } // namespace
 
 IniFile::IniFile(QString path) : m_path(std::move(path)) {}
+
+QString IniFile::readProblem(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return {};
+    QFile file(path);
+    if (info.isFile() && file.open(QIODevice::ReadOnly))
+        return {};
+    const QString reason = info.isFile() ? file.errorString() : QStringLiteral("它不是普通文件");
+    return QStringLiteral("无法读取设置文件“%1”（%2）。本次运行使用默认设置，所有分类标签都不显示；"
+                          "请检查这个文件后重新启动。")
+        .arg(path, reason);
+}
 
 bool IniFile::parseInteger(QByteArrayView text, int* value) {
     QByteArrayView t = trimmed(text);
@@ -265,16 +392,18 @@ bool IniFile::parseInteger(QByteArrayView text, int* value) {
 
 QByteArray IniFile::readString(QByteArrayView section, QByteArrayView key,
                                const QByteArray& defaultValue) const {
-    const QList<Line> lines = splitLines(readFileOrEmpty(m_path));
-    const Location loc = locate(lines, section, key);
+    const auto parsed = linesOf(m_path);
+    const QList<Line>& lines = parsed->lines;
+    const Location loc = parsed->find(section, key);
     if (loc.key < 0)
         return defaultValue;
     return valueOf(lines[loc.key].text, loc.equals);
 }
 
 int IniFile::readInteger(QByteArrayView section, QByteArrayView key, int defaultValue) const {
-    const QList<Line> lines = splitLines(readFileOrEmpty(m_path));
-    const Location loc = locate(lines, section, key);
+    const auto parsed = linesOf(m_path);
+    const QList<Line>& lines = parsed->lines;
+    const Location loc = parsed->find(section, key);
     if (loc.key < 0)
         return defaultValue;
     int value = 0;
@@ -288,18 +417,17 @@ bool IniFile::readBool(QByteArrayView section, QByteArrayView key, bool defaultV
 }
 
 bool IniFile::sectionExists(QByteArrayView section) const {
-    const QList<Line> lines = splitLines(readFileOrEmpty(m_path));
-    return locate(lines, section, QByteArrayView()).section >= 0;
+    return linesOf(m_path)->find(section, QByteArrayView()).section >= 0;
 }
 
 bool IniFile::valueExists(QByteArrayView section, QByteArrayView key) const {
-    const QList<Line> lines = splitLines(readFileOrEmpty(m_path));
-    return locate(lines, section, key).key >= 0;
+    return linesOf(m_path)->find(section, key).key >= 0;
 }
 
 QList<QByteArray> IniFile::sectionKeys(QByteArrayView section) const {
-    const QList<Line> lines = splitLines(readFileOrEmpty(m_path));
-    const Location loc = locate(lines, section, QByteArrayView());
+    const auto parsed = linesOf(m_path);
+    const QList<Line>& lines = parsed->lines;
+    const Location loc = parsed->find(section, QByteArrayView());
     QList<QByteArray> keys;
     if (loc.section < 0)
         return keys;

@@ -1,6 +1,9 @@
 #pragma once
 // Profile-file access in the manner of the Windows profile API: every call
-// opens the file by its full path, reads or writes, and closes it again.
+// reads or writes the file by its full path. Reads share one parsed copy of
+// the file for as long as the file on disk stays the same (same inode, size
+// and change time), so a batch of reads reads a large file once, and a change
+// by a write, or by anyone else, is read back at the next call.
 // The file is kept line for line and byte for byte: a write changes only the
 // value text of its key, so comments, blank lines, spacing, the order of
 // sections and keys and the line-ending style survive. Values are code-page
@@ -49,6 +52,10 @@ class IniFile {
     void deleteKey(QByteArrayView section, QByteArrayView key) const;
     // Removes a whole section with its keys.
     void eraseSection(QByteArrayView section) const;
+
+    // Why an existing file cannot be read, as a Chinese sentence for the
+    // user; empty when it can be read or does not exist.
+    static QString readProblem(const QString& path);
 
     // Parsing helpers, exposed for the settings readers' own checks.
     static bool parseInteger(QByteArrayView text, int* value);

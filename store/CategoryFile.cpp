@@ -4,6 +4,7 @@
 #include "platform/VellumError.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cstring>
 #ifdef __SSE2__
@@ -93,35 +94,108 @@ void adviseHugePages(char* data, qsizetype size) {
         ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 }
 
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw VellumError(
-            QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
-    QByteArray data;
-    const qint64 size = file.size();
-    if (size > 0) {
-        data.resize(size);
-        adviseHugePages(data.data(), size);
-        qint64 got = 0;
-        while (got < size) {
-            const qint64 r = file.read(data.data() + got, size - got);
-            if (r < 0)
-                throw VellumError(
-                    QStringLiteral("Cannot read file \"%1\". %2").arg(path, file.errorString()));
-            if (r == 0)
-                break;
-            got += r;
-        }
-        data.truncate(got);
+namespace {
+QString kindOf(mode_t mode) {
+    if (S_ISFIFO(mode))
+        return QStringLiteral("命名管道");
+    if (S_ISDIR(mode))
+        return QStringLiteral("文件夹");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("套接字");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("设备");
+    return QStringLiteral("特殊文件");
+}
+
+QString reason(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Opens without blocking (a FIFO would wait for a writer for ever) and reads
+// the whole regular file. Returns the problem as a Chinese phrase, or empty.
+QString readRegular(const QString& path, QByteArray& data) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return QStringLiteral("无法打开（%1）").arg(reason(errno));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return QStringLiteral("无法读取（%1）").arg(reason(error));
     }
-    // A file that grows while being read, or a special file with no size.
-    const QByteArray rest = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw VellumError(
-            QStringLiteral("Cannot read file \"%1\". %2").arg(path, file.errorString()));
-    if (!rest.isEmpty())
-        data.append(rest);
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return QStringLiteral("不是普通文件，而是%1").arg(kindOf(st.st_mode));
+    }
+    qint64 capacity = qMax<qint64>(st.st_size, 0) + 1;
+    data.resize(capacity);
+    adviseHugePages(data.data(), capacity);
+    qint64 got = 0;
+    for (;;) {
+        if (got == capacity) {
+            // The file grew while it was read.
+            capacity *= 2;
+            data.resize(capacity);
+        }
+        const ssize_t n = ::read(fd, data.data() + got, size_t(capacity - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int error = errno;
+            ::close(fd);
+            data.clear();
+            return QStringLiteral("无法读取（%1）").arg(reason(error));
+        }
+        if (n == 0)
+            break;
+        got += n;
+    }
+    ::close(fd);
+    data.truncate(got);
+    return {};
+}
+} // namespace
+
+Loaded load(const QString& path) {
+    Loaded loaded;
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    if (::lstat(name.constData(), &st) != 0) {
+        // No file, or no data folder: the category starts empty, and the
+        // folder itself is reported on its own.
+        const int error = errno;
+        loaded.exists = error != ENOENT && error != ENOTDIR;
+        if (loaded.exists)
+            loaded.problem = QStringLiteral("无法读取（%1）").arg(reason(error));
+        return loaded;
+    }
+    loaded.exists = true;
+    if (S_ISLNK(st.st_mode) && ::stat(name.constData(), &st) != 0) {
+        loaded.problem = QStringLiteral("是指向“%1”的符号链接，但链接的目标不存在或无法访问")
+                             .arg(QFileInfo(path).symLinkTarget());
+        return loaded;
+    }
+    QByteArray data;
+    loaded.problem = readRegular(path, data);
+    if (!loaded.problem.isEmpty())
+        return loaded;
+    const void* nul = std::memchr(data.constData(), 0, size_t(data.size()));
+    if (nul) {
+        const qsizetype offset = static_cast<const char*>(nul) - data.constData();
+        loaded.problem = QStringLiteral("在第 %1 字节处含有空字符（NUL），只读入了它之前的 %1 "
+                                        "个字节（文件共 %2 字节）")
+                             .arg(offset)
+                             .arg(data.size());
+    }
+    loaded.lines = splitLines(data);
+    return loaded;
+}
+
+QByteArray readAll(const QString& path) {
+    QByteArray data;
+    const QString problem = readRegular(path, data);
+    if (!problem.isEmpty())
+        throw VellumError(QStringLiteral("文件“%1”%2。").arg(path, problem));
     return data;
 }
 

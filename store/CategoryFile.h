@@ -9,9 +9,23 @@
 #include <QString>
 
 namespace CategoryFile {
+// What reading a category file found.
+struct Loaded {
+    // False when there is no file (and no link) at the path.
+    bool exists = false;
+    QList<QByteArray> lines;
+    // Why the file was not read faithfully, as a Chinese phrase that follows
+    // the file's name ("在第 750 字节处含有空字符…"); empty when it was.
+    QString problem;
+};
+// Reads a category file without ever blocking: a FIFO, a device, a folder or
+// a dangling link is reported, not read. A NUL byte ends what is read.
+Loaded load(const QString& path);
+
 // Splits file contents into records by the reading rules.
 QList<QByteArray> splitLines(const QByteArray& data);
-// Reads a whole file; throws VellumError when it exists but cannot be read.
+// Reads a whole regular file without blocking; throws VellumError (Chinese)
+// when it exists but cannot be read or is not a regular file.
 QByteArray readAll(const QString& path);
 // Replaces the file atomically (temporary file, flush to disk, rename), so a
 // failure leaves the old file whole. Throws VellumError on failure.

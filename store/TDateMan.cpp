@@ -2,16 +2,22 @@
 
 #include "platform/AnsiCodePage.h"
 #include "platform/StagedWrites.h"
+#include "platform/SystemErrorText.h"
 #include "platform/VellumError.h"
 #include "store/CategoryFile.h"
 #include "store/PostLine.h"
 #include "store/RuleExport.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <future>
-#include <optional>
 #include <vector>
 
 namespace {
@@ -36,62 +42,201 @@ QString TDateMan::categoryPath(int k) const {
     return dir + m_fileNames[k];
 }
 
+QString TDateMan::categoryName(int k) const {
+    return m_names[k].isEmpty() ? m_fileNames[k] : m_names[k];
+}
+
 void TDateMan::RemoveStaleTemporaryFiles() {
+    // A save names its temporary file <target>.<pid>-<n>.tmp.
+    static const QRegularExpression stale(QStringLiteral("^Date[1-6]\\.dat\\.\\d+-\\d+\\.tmp$"));
     QDir dir(m_dataDir);
     for (const QString& name : dir.entryList({QStringLiteral("Date?.dat.*.tmp")}, QDir::Files))
-        dir.remove(name);
+        if (stale.match(name).hasMatch())
+            dir.remove(name);
+    // A linked category is saved beside the file the link points to.
+    for (int k = 0; k < kCategoryCount; ++k) {
+        const QFileInfo link(categoryPath(k));
+        if (!link.isSymLink())
+            continue;
+        const QFileInfo target(link.symLinkTarget());
+        const QRegularExpression own(QStringLiteral("^%1\\.\\d+-\\d+\\.tmp$")
+                                         .arg(QRegularExpression::escape(target.fileName())));
+        QDir folder = target.absoluteDir();
+        for (const QString& name :
+             folder.entryList({target.fileName() + QStringLiteral(".*.tmp")}, QDir::Files))
+            if (own.match(name).hasMatch())
+                folder.remove(name);
+    }
+}
+
+QString TDateMan::CheckDataFolder() const {
+    const QByteArray probe = QFile::encodeName(QDir(m_dataDir).filePath(
+        QStringLiteral(".vellum-probe-%1.tmp").arg(QCoreApplication::applicationPid())));
+    const int fd = ::open(probe.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        ::close(fd);
+        ::unlink(probe.constData());
+        return {};
+    }
+    return QStringLiteral("分类文件夹“%1”无法写入（%2）。本次运行中的修改在关闭时将无法保存，"
+                          "请检查这个文件夹。")
+        .arg(QDir::toNativeSeparators(m_dataDir), SystemErrorText::of(errno));
+}
+
+void TDateMan::lock(int k, const QString& problem) {
+    m_lockReason[k] = QStringLiteral("分类“%1”的文件“%2”%3。这个分类在本次运行中不能修改，"
+                                     "它的文件不会被写入。")
+                          .arg(categoryName(k), categoryPath(k), problem);
+}
+
+void TDateMan::ensureChangeable(int k) const {
+    if (isLocked(k))
+        throw VellumError(QStringLiteral("分类“%1”在启动时未能完整读取，本次运行中不能修改。\n\n%2")
+                              .arg(categoryName(k), m_lockReason[k]));
+}
+
+void TDateMan::changed(int k) {
+    ++m_version[k];
+    if (m_onChange)
+        m_onChange(k);
+}
+
+QList<int> TDateMan::dirtyCategories() const {
+    QList<int> out;
+    for (int k = 0; k < kCategoryCount; ++k)
+        if (isDirty(k))
+            out << k;
+    return out;
 }
 
 int TDateMan::LoadCategory(int k) {
-    const QString path = categoryPath(k);
-    if (!QFileInfo::exists(path))
-        return 0;
-    m_lists[k] = CategoryFile::splitLines(CategoryFile::readAll(path));
+    const QMap<int, QString> errors = LoadCategories({k});
+    if (!errors.isEmpty())
+        throw VellumError(errors.first());
     return RecordCount(k);
 }
 
 QMap<int, QString> TDateMan::LoadCategories(const QList<int>& categories) {
     // Reading and splitting a large library is memory work; the cores share it.
-    std::vector<std::pair<int, std::future<std::optional<QList<QByteArray>>>>> jobs;
+    std::vector<std::pair<int, std::future<CategoryFile::Loaded>>> jobs;
     for (int k : categories)
-        jobs.emplace_back(
-            k, std::async(std::launch::async,
-                          [path = categoryPath(k)]() -> std::optional<QList<QByteArray>> {
-                              if (!QFileInfo::exists(path))
-                                  return std::nullopt;
-                              return CategoryFile::splitLines(CategoryFile::readAll(path));
+        jobs.emplace_back(k, std::async(std::launch::async, [path = categoryPath(k)] {
+                              return CategoryFile::load(path);
                           }));
     QMap<int, QString> errors;
     for (auto& [k, job] : jobs) {
-        try {
-            if (std::optional<QList<QByteArray>> lines = job.get())
-                m_lists[k] = std::move(*lines);
-        } catch (const VellumError& e) {
-            errors.insert(k, e.message());
+        CategoryFile::Loaded loaded = job.get();
+        if (!loaded.exists)
+            continue;
+        // Only a NUL leaves something readable; anything else keeps the list.
+        if (loaded.problem.isEmpty() || !loaded.lines.isEmpty())
+            m_lists[k] = std::move(loaded.lines);
+        m_savedVersion[k] = m_version[k];
+        m_lockReason[k].clear();
+        if (!loaded.problem.isEmpty()) {
+            lock(k, loaded.problem);
+            errors.insert(k, m_lockReason[k]);
         }
     }
     return errors;
 }
 
 int TDateMan::AppendFromFile(int k, const QString& path, ProgressIndicator* progress) {
+    ensureChangeable(k);
     if (!QFileInfo::exists(path))
         return 0;
-    m_lists[k].append(CategoryFile::splitLines(CategoryFile::readDataFile(path, progress)));
+    const QList<QByteArray> lines =
+        CategoryFile::splitLines(CategoryFile::readDataFile(path, progress));
+    if (!lines.isEmpty()) {
+        m_lists[k].append(lines);
+        changed(k);
+    }
     return RecordCount(k);
 }
 
 bool TDateMan::SaveCategory(int k) {
-    CategoryFile::writeLines(categoryPath(k), m_lists[k]);
+    const QStringList errors = SaveCategories({k});
+    if (!errors.isEmpty())
+        throw VellumError(errors.first());
     return true;
 }
 
 QStringList TDateMan::SaveCategories(const QList<int>& categories) {
-    QList<QPair<QString, const QList<QByteArray>*>> files;
+    const QList<SaveGroup> groups = snapshot(categories);
+    return recordSaved(groups, write(groups));
+}
+
+QList<TDateMan::SaveGroup> TDateMan::snapshot(const QList<int>& categories) const {
+    // Categories tied by a change not yet on disk fall into one group; a tied
+    // category that was not asked for comes along.
+    std::array<int, kCategoryCount> group{};
+    for (int k = 0; k < kCategoryCount; ++k)
+        group[k] = k;
+    const auto find = [&](int k) {
+        while (group[k] != k)
+            k = group[k];
+        return k;
+    };
+    for (const Tie& t : m_ties)
+        if (tieOpen(t))
+            group[find(t.a)] = find(t.b);
+    std::array<bool, kCategoryCount> wanted{};
     for (int k : categories)
-        files.append({categoryPath(k), &m_lists[k]});
-    StagedWrites writes;
-    QStringList errors = writes.stageAll(files, "\r\n");
-    errors << writes.commit();
+        wanted[find(k)] = true;
+    QMap<int, SaveGroup> byRoot;
+    for (int k = 0; k < kCategoryCount; ++k) {
+        const int root = find(k);
+        if (!wanted[root] || isLocked(k))
+            continue;
+        if (!categories.contains(k) && !isDirty(k))
+            continue;
+        byRoot[root].append({k, categoryPath(k), m_lists[k], m_version[k]});
+    }
+    return byRoot.values();
+}
+
+TDateMan::WriteResult TDateMan::write(const QList<SaveGroup>& groups) {
+    QList<QList<StagedWrites::File>> files;
+    for (const SaveGroup& group : groups) {
+        QList<StagedWrites::File> g;
+        for (const Snapshot& s : group)
+            g.append({s.path, &s.lines});
+        files.append(g);
+    }
+    return StagedWrites::writeGroups(files, "\r\n");
+}
+
+QStringList TDateMan::recordSaved(const QList<SaveGroup>& groups, const WriteResult& result) {
+    QStringList errors;
+    for (qsizetype g = 0; g < groups.size(); ++g) {
+        const QList<StagedWrites::Failure>& failures = result.value(g);
+        if (failures.isEmpty()) {
+            for (const Snapshot& s : groups[g])
+                m_savedVersion[s.category] = qMax(m_savedVersion[s.category], s.version);
+            continue;
+        }
+        QStringList failedNames;
+        for (const Snapshot& s : groups[g]) {
+            const QString real =
+                QFileInfo(s.path).isSymLink() ? QFileInfo(s.path).canonicalFilePath() : s.path;
+            for (const StagedWrites::Failure& f : failures)
+                if (f.path == s.path || f.path == real) {
+                    errors << QStringLiteral("分类“%1”没有保存：无法写入“%2”（%3）。")
+                                  .arg(categoryName(s.category), f.path,
+                                       SystemErrorText::of(f.error));
+                    failedNames << categoryName(s.category);
+                }
+        }
+        // The others of the group keep their old files too: a move must be on
+        // disk in both categories or in neither.
+        for (const Snapshot& s : groups[g])
+            if (!failedNames.contains(categoryName(s.category)))
+                errors << QStringLiteral("分类“%1”没有保存：它与分类“%2”一同修改过，"
+                                         "只能一起保存。")
+                              .arg(categoryName(s.category),
+                                   failedNames.join(QStringLiteral("、")));
+    }
+    m_ties.removeIf([this](const Tie& t) { return !tieOpen(t); });
     return errors;
 }
 
@@ -106,25 +251,56 @@ void TDateMan::GetRecord(int i, int k, QByteArray& line) const {
 }
 
 int TDateMan::AddRecord(const QByteArray& line, int k) {
+    ensureChangeable(k);
     if (line.isEmpty())
         return -1;
     m_lists[k].append(line);
+    changed(k);
     return RecordCount(k) - 1;
 }
 
 void TDateMan::ReplaceRecord(const QByteArray& line, int i, int k) {
+    ensureChangeable(k);
     if (line.isEmpty() || i < 0 || i >= RecordCount(k))
         return;
     m_lists[k][i] = line;
+    changed(k);
 }
 
 void TDateMan::DeleteRecord(int i, int k) {
-    if (i >= 0 && i < RecordCount(k))
+    ensureChangeable(k);
+    if (i >= 0 && i < RecordCount(k)) {
         m_lists[k].removeAt(i);
+        changed(k);
+    }
 }
 
 void TDateMan::ClearCategory(int k) {
+    ensureChangeable(k);
     m_lists[k].clear();
+    changed(k);
+}
+
+int TDateMan::MoveRecord(int i, int from, int to) {
+    ensureChangeable(from);
+    ensureChangeable(to);
+    if (i < 0 || i >= RecordCount(from))
+        return -1;
+    if (from == to)
+        return i;
+    // An empty record is only removed, as AddRecord never adds one.
+    if (m_lists[from][i].isEmpty()) {
+        m_lists[from].removeAt(i);
+        changed(from);
+        return -1;
+    }
+    m_lists[to].append(m_lists[from][i]);
+    m_lists[from].removeAt(i);
+    // Recorded before the listeners run, so a save they start sees the tie.
+    m_ties.append({from, to, m_version[from] + 1, m_version[to] + 1});
+    ++m_version[from];
+    changed(to);
+    return RecordCount(to) - 1;
 }
 
 int TDateMan::FindTitle(int start, const QByteArray& text, int k) const {

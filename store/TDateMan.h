@@ -2,6 +2,14 @@
 // The post store: six categories held in memory as ordered lists of post
 // lines, read from and written to "Date1.dat" ... "Date6.dat" in the data
 // folder. Nothing here touches the disk unless asked to.
+//
+// Posts are never lost through the store: a category whose file could not be
+// read faithfully (unreadable, not a regular file, holding a NUL byte) is
+// locked for the run: every change to it is refused with a VellumError and it
+// is never written. Every change marks its category unsaved, and categories
+// that one operation changed together (a move) are saved together, all or
+// none, so a failed save never leaves a post in neither file.
+#include "platform/StagedWrites.h"
 #include "store/ProgressIndicator.h"
 
 #include <QByteArray>
@@ -11,10 +19,23 @@
 #include <QStringList>
 
 #include <array>
+#include <functional>
 
 class TDateMan {
   public:
     static constexpr int kCategoryCount = 6;
+
+    // A category as it is to be written: a copy that shares the records, so
+    // it can be written on another thread while the store changes.
+    struct Snapshot {
+        int category = 0;
+        QString path;
+        QList<QByteArray> lines;
+        quint64 version = 0;
+    };
+    // Categories that must reach the disk together.
+    using SaveGroup = QList<Snapshot>;
+    using WriteResult = QList<QList<StagedWrites::Failure>>;
 
     explicit TDateMan(const QString& dataDir);
     ~TDateMan() = default;
@@ -23,22 +44,33 @@ class TDateMan {
 
     const QString& dataDir() const { return m_dataDir; }
     QString categoryPath(int k) const;
+    // The name the user knows the category by (its tab caption); messages use
+    // it. An unnamed category is called by its file name.
+    void setCategoryName(int k, const QString& name) { m_names[k] = name; }
+    QString categoryName(int k) const;
 
     // Removes temporary files that an interrupted save left beside the
-    // category files. Only the running instance may call it.
+    // category files (and beside the files that linked categories point to).
+    // Only the running instance may call it.
     void RemoveStaleTemporaryFiles();
+    // A Chinese message when the data folder cannot take a new file (read-only,
+    // missing, or a file in its place); empty when it can.
+    QString CheckDataFolder() const;
+    // Throws VellumError when the file exists but could not be read
+    // faithfully; the category is then locked (a NUL byte: what came before
+    // it is loaded; otherwise the records are kept).
     int LoadCategory(int k);
     // Loads the given categories as LoadCategory does, reading the files on
-    // worker threads. Returns the error message of each category whose
-    // file exists but could not be read; those keep their records.
+    // worker threads. Returns the message of each category whose file could
+    // not be read faithfully; each of those is locked.
     QMap<int, QString> LoadCategories(const QList<int>& categories);
     // Appends the lines of a data file to k. Only a regular file is read
     // (VellumError otherwise); progress, when given, follows the reading.
     int AppendFromFile(int k, const QString& path, ProgressIndicator* progress = nullptr);
     bool SaveCategory(int k);
-    // Saves the given categories in order, flushing them to disk together.
-    // Returns the message of each file that could not be written; the
-    // others are saved all the same.
+    // Saves the given categories (and the ones tied to them by a move); locked
+    // categories are skipped. Returns a Chinese message for each category that
+    // was not saved; its old file stays whole.
     QStringList SaveCategories(const QList<int>& categories);
     bool SaveCategoryAs(int k, const QString& path);
     void GetRecord(int i, int k, QByteArray& line) const;
@@ -46,6 +78,10 @@ class TDateMan {
     void ReplaceRecord(const QByteArray& line, int i, int k);
     void DeleteRecord(int i, int k);
     void ClearCategory(int k);
+    // Moves record i of from to the end of to; both change together and are
+    // saved together. An empty record is only removed. Returns the record's
+    // position in to, or -1 when it was not added there.
+    int MoveRecord(int i, int from, int to);
     int RecordCount(int k) const { return int(m_lists[k].size()); }
     int FindTitle(int start, const QByteArray& text, int k) const;
     // Writes the rule expanded for every post of k (see RuleExport.h) and
@@ -60,8 +96,46 @@ class TDateMan {
     // Direct read access for views; i must be valid.
     const QByteArray& record(int k, int i) const { return m_lists[k][i]; }
 
+    // --- Keeping posts safe -------------------------------------------------
+    // A category that cannot be changed in this run, and why (Chinese).
+    bool isLocked(int k) const { return !m_lockReason[k].isEmpty(); }
+    QString lockReason(int k) const { return m_lockReason[k]; }
+    // Throws the refusal when k is locked. Every change calls it first.
+    void ensureChangeable(int k) const;
+    // Changed since it was last written (or loaded).
+    bool isDirty(int k) const { return m_version[k] != m_savedVersion[k]; }
+    QList<int> dirtyCategories() const;
+    // Called after every change with the category changed.
+    void setChangeListener(std::function<void(int)> listener) { m_onChange = std::move(listener); }
+    // Saving in three steps, so that the writing can run on another thread:
+    // take snapshots (grouped), write them (any thread, touches no store),
+    // then record the outcome. recordSaved() returns a message per category that
+    // was not saved.
+    QList<SaveGroup> snapshot(const QList<int>& categories) const;
+    static WriteResult write(const QList<SaveGroup>& groups);
+    QStringList recordSaved(const QList<SaveGroup>& groups, const WriteResult& result);
+
   private:
+    // Every operation that changes a category calls ensureChangeable(k)
+    // before it touches anything and changed(k) after, so the refusal, the
+    // unsaved mark and the background save cover it.
+    void changed(int k);
+    void lock(int k, const QString& problem);
+    struct Tie {
+        int a, b;
+        quint64 versionA, versionB;
+    };
+    bool tieOpen(const Tie& t) const {
+        return m_savedVersion[t.a] < t.versionA || m_savedVersion[t.b] < t.versionB;
+    }
+
     QString m_dataDir;
     std::array<QList<QByteArray>, kCategoryCount> m_lists;
     std::array<QString, kCategoryCount> m_fileNames;
+    std::array<QString, kCategoryCount> m_names;
+    std::array<QString, kCategoryCount> m_lockReason;
+    std::array<quint64, kCategoryCount> m_version{};
+    std::array<quint64, kCategoryCount> m_savedVersion{};
+    QList<Tie> m_ties;
+    std::function<void(int)> m_onChange;
 };

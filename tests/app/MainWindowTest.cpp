@@ -127,7 +127,8 @@ TEST_F(MainWindow, MissingDataFolderIsCreatedAndOneFailedSaveSparesTheOthers) {
     win->store().AddRecord("r$TCSPLIT$s", 2);
     QDir().mkpath(env.dataDir() + "Date2.dat"); // blocks the second file's save
     ModalAnswer answer;
-    answer.press();
+    answer.next(
+        [](QWidget* box) { box->findChild<QAbstractButton*>("btnQuitWithoutSaving")->click(); });
     win->close();
     EXPECT_TRUE(answer.answered);
     EXPECT_TRUE(answer.seenText.contains("Date2.dat"));

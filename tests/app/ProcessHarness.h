@@ -72,6 +72,13 @@ class RunningVellum {
         m_stderr += m_proc.readAllStandardError();
         return m_proc.exitCode();
     }
+    // SIGKILL to the program: nothing runs after it.
+    void kill() {
+        if (m_pid > 0)
+            ::kill(pid_t(m_pid), SIGKILL);
+        m_proc.waitForFinished(60000);
+        m_stderr += m_proc.readAllStandardError();
+    }
     QByteArray errors() const { return m_stderr; }
     // An environment in which X clients reach the program's display.
     QProcessEnvironment xEnvironment() const {

@@ -1,7 +1,8 @@
 #pragma once
 // Every test runs in folders of its own: a program folder (VELLUM_HOME), a
-// runtime folder (XDG_RUNTIME_DIR), a config folder (XDG_CONFIG_HOME) and a
-// HOME whose ALSA setup points at the null device.
+// runtime folder (XDG_RUNTIME_DIR), a config folder (XDG_CONFIG_HOME), state
+// and data folders (XDG_STATE_HOME, XDG_DATA_HOME) and a HOME whose ALSA
+// setup points at the null device.
 #include <QByteArray>
 #include <QProcessEnvironment>
 #include <QString>

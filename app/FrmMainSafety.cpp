@@ -1,0 +1,115 @@
+// Keeping posts safe in the main window: the store is opened with every
+// problem named at start, changes are saved in the background, and a close
+// whose save fails either asks the user or, at the end of the session,
+// writes the unsaved categories to the rescue folder.
+#include "app/MessageBoxes.h"
+#include "app/SaveFailureBox.h"
+#include "app/TFrmMain.h"
+#include "platform/Paths.h"
+#include "platform/VellumError.h"
+#include "settings/IniFile.h"
+#include "store/BackgroundSaver.h"
+#include "store/Rescue.h"
+#include "store/TDateMan.h"
+
+#include <QDir>
+
+#include <cstdio>
+
+namespace {
+void printError(const QString& message) {
+    std::fprintf(stderr, "vellum: %s\n", message.toLocal8Bit().constData());
+}
+
+QList<int> allCategories() {
+    return {0, 1, 2, 3, 4, 5};
+}
+} // namespace
+
+void TFrmMain::openStore(const QString& dataDir) {
+    m_store = std::make_unique<TDateMan>(dataDir);
+    for (int k = 0; k < kCategories; ++k)
+        m_store->setCategoryName(k, m_tabCaptions[k]);
+    // This is the only instance: a temporary file here is left from a save
+    // that never finished, and the category file beside it is whole.
+    m_store->RemoveStaleTemporaryFiles();
+    const QString configProblem = IniFile::readProblem(iniPath());
+    if (!configProblem.isEmpty())
+        m_pendingErrors << configProblem;
+    const QString folderProblem = m_store->CheckDataFolder();
+    if (!folderProblem.isEmpty())
+        m_pendingErrors << folderProblem;
+    // A file that could not be read faithfully is locked in the store: it is
+    // never written over, and changes to its category are refused.
+    const QMap<int, QString> errors = m_store->LoadCategories(allCategories());
+    for (const QString& message : errors) {
+        m_pendingErrors << message;
+        printError(message);
+    }
+    const QStringList rescued = Rescue::takeUnannounced();
+    if (!rescued.isEmpty())
+        m_pendingErrors << QStringLiteral("上次运行结束时有分类没能保存，其中的帖子已另存到：\n%1\n"
+                                          "请检查这些文件，需要时用“导入数据...”把帖子导入回来。")
+                               .arg(rescued.join(QLatin1Char('\n')));
+
+    m_saver = new BackgroundSaver(*m_store, BackgroundSaver::kDelayMs, this);
+    connect(m_saver, &BackgroundSaver::saveFailed, this, [this](const QStringList& messages) {
+        for (const QString& m : messages)
+            printError(m);
+        MessageBoxes::error(this, QStringLiteral("自动保存失败：\n\n%1\n\n所有修改仍在内存中，"
+                                                 "下次修改时和关闭时会再次保存。")
+                                      .arg(messages.join(QLatin1Char('\n'))));
+    });
+}
+
+bool TFrmMain::saveAtClose(bool interactive) {
+    m_saver->waitUntilIdle();
+    for (;;) {
+        const QStringList errors = m_store->SaveCategories(allCategories());
+        m_exitStatus = errors.isEmpty() ? 0 : 1;
+        if (errors.isEmpty())
+            return true;
+        for (const QString& m : errors)
+            printError(m);
+        if (!interactive) {
+            rescueUnsaved();
+            return true;
+        }
+        switch (SaveFailureBox::ask(this, errors)) {
+        case SaveFailureBox::Choice::Retry:
+            continue;
+        case SaveFailureBox::Choice::KeepRunning:
+            m_exitStatus = 0;
+            return false;
+        case SaveFailureBox::Choice::Quit:
+            return true;
+        }
+    }
+}
+
+void TFrmMain::saveAllCategories(bool interactive) {
+    m_saver->waitUntilIdle();
+    const QStringList errors = m_store->SaveCategories(allCategories());
+    for (const QString& m : errors) {
+        printError(m);
+        if (interactive)
+            MessageBoxes::error(this, m);
+    }
+    if (!errors.isEmpty() && !interactive) {
+        m_exitStatus = 1;
+        rescueUnsaved();
+    }
+}
+
+void TFrmMain::rescueUnsaved() {
+    const QList<int> unsaved = m_store->dirtyCategories();
+    if (unsaved.isEmpty())
+        return;
+    try {
+        const QString folder = Rescue::write(*m_store, unsaved);
+        printError(QStringLiteral("the categories that could not be saved were written to %1")
+                       .arg(folder));
+    } catch (const VellumError& e) {
+        printError(e.message());
+    }
+}
