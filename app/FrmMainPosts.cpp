@@ -118,17 +118,24 @@ void TFrmMain::SavePostCommand() {
         meoContent->setFocus();
         return;
     }
+    if (!SavePost(title, content) && title.contains(QLatin1String(kPostSeparator)))
+        edtTitle->setFocus();
+}
+
+bool TFrmMain::SavePost(const QString& title, const QString& content) {
     // The separator in a title would split the post at the wrong place when
     // the category is read again.
     if (title.contains(QLatin1String(kPostSeparator))) {
         MessageBoxes::info(this, QStringLiteral("标题中不能含有“$TCSPLIT$”！"));
-        edtTitle->setFocus();
-        return;
+        return false;
     }
-    SavePost(title, content);
-}
-
-void TFrmMain::SavePost(const QString& title, const QString& content) {
+    // Every tab is hidden: the active index names no category the user sees.
+    if (!tabVisible(activeCategory())) {
+        MessageBoxes::info(this, QStringLiteral("还没有帖子分类，帖子没有保存。\n"
+                                                "请先在“参数设置”的“帖子分类”页中添加分类，"
+                                                "然后重新运行程序。"));
+        return false;
+    }
     const QByteArray line =
         EncodePost(AnsiCodePage::fromUnicode(title), AnsiCodePage::fromUnicode(content));
     const int k = activeCategory();
@@ -144,12 +151,15 @@ void TFrmMain::SavePost(const QString& title, const QString& content) {
     selectRow(k, s);
     setStatusText(QString());
     emit postSaved();
+    return true;
 }
 
 void TFrmMain::DeletePost() {
     const int k = activeCategory();
     const int s = selectedRow(k);
     if (s != -1) {
+        m_deletionUndo.remember(k, {{s, m_store->record(k, s)}});
+        N_UndoDelete->setEnabled(true);
         m_store->DeleteRecord(s, k);
         RefreshCategoryList(k);
         m_editorMode.clear();
@@ -163,6 +173,11 @@ void TFrmMain::DeleteAllPosts() {
                                QStringLiteral("确认删除")))
         return;
     const int k = activeCategory();
+    QList<DeletionUndo::Deleted> posts;
+    for (int i = 0; i < m_store->RecordCount(k); ++i)
+        posts.append({i, m_store->record(k, i)});
+    m_deletionUndo.remember(k, std::move(posts));
+    N_UndoDelete->setEnabled(m_deletionUndo.available());
     m_store->ClearCategory(k);
     RefreshCategoryList(k);
     m_editorMode.clear();

@@ -128,6 +128,7 @@ TFrmMain::TFrmMain(QWidget* parent) : QWidget(parent) {
         });
         RefreshCategoryList(k);
     }
+    setupEditorBehaviour();
     // Tab changes act on the lists only once they show the store.
     connect(mPage, &QTabWidget::currentChanged, this, &TFrmMain::onPageChanged);
     // 11, 12. Where the program lives, and the browser's menu entries.
@@ -402,7 +403,10 @@ void TFrmMain::loadCategories() {
     for (auto it = errors.begin(); it != errors.end(); ++it) {
         // Never overwrite a file we could not read: it may hold posts.
         m_loadFailed[it.key()] = true;
-        m_pendingErrors << it.value();
+        const QString name = m_tabCaptions[it.key()].isEmpty()
+                                 ? QStringLiteral("第%1个分类").arg(it.key() + 1)
+                                 : QStringLiteral("分类“%1”").arg(m_tabCaptions[it.key()]);
+        m_pendingErrors << QStringLiteral("%1的帖子无法读取。\n%2").arg(name, it.value());
         std::fprintf(stderr, "vellum: %s\n", it.value().toLocal8Bit().constData());
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The main window: owns the post store, the six category lists, the editor and
 // the settings mirror, and runs the start-up and close sequences.
+#include "app/DeletionUndo.h"
 #include "settings/SettingsMirror.h"
 
 #include <QByteArray>
@@ -13,6 +14,8 @@
 class CapturePoll;
 class CategoryListModel;
 class MainCaptureHost;
+class QAction;
+class QItemSelection;
 class QLabel;
 class QLineEdit;
 class QListView;
@@ -63,13 +66,18 @@ class TFrmMain : public QWidget {
     void LoadSelectedPost();
     void NewPost();
     void SavePostCommand();
-    void SavePost(const QString& title, const QString& content);
+    // Returns false when it refused (a title holding the post separator, or
+    // no category to store into); the refusal has been shown.
+    bool SavePost(const QString& title, const QString& content);
     void DeletePost();
     void DeleteAllPosts();
     void FindPost();
     void MovePost();
     void SelectNextPost();
     void onNextPostMessage(int wparam);
+    // "撤销删除": the last deleted post, or the posts of the last "删除全部...",
+    // back where they were.
+    void UndoDeletion();
 
     // --- Editor state, shared with the capture poll ------------------------
     const QString& editorMode() const { return m_editorMode; }
@@ -115,6 +123,10 @@ class TFrmMain : public QWidget {
   private:
     friend class MainCaptureHost;
     void buildLayout();
+    // The editor and list behaviour of a desktop program: focus order, a
+    // selection that a click cannot empty, the undo of a deletion.
+    void setupEditorBehaviour();
+    void keepListSelection(int category, const QItemSelection& deselected);
     void buildListMenu();
     void LoadTabCaptions();
     void loadCategories();
@@ -160,6 +172,8 @@ class TFrmMain : public QWidget {
     QTimer* Timer1 = nullptr;
     QTimer* Timer2 = nullptr;
     QMenu* PopMenuList = nullptr;
+    QAction* N_UndoDelete = nullptr;
+    DeletionUndo m_deletionUndo;
     ToastPopup* MSNPopUp1 = nullptr;
     QSystemTrayIcon* CoolTrayIcon1 = nullptr;
 

@@ -1,5 +1,6 @@
 // Vellum's entry: one instance at a time, the main window and its dialogs,
 // and a close sequence that also runs on SIGTERM and at the end of the session.
+#include "app/QtChinese.h"
 #include "app/TFrmMain.h"
 #include "platform/InstanceLock.h"
 #include "platform/Paths.h"
@@ -28,6 +29,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Vellum"));
     QApplication::setQuitOnLastWindowClosed(false);
     Skin::apply(app);
+    QtChinese::install();
 
     SignalWatcher signalWatcher;
     TFrmMain window;

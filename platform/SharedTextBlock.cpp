@@ -47,8 +47,12 @@ SharedTextBlock::SharedTextBlock(const QString& runtimeDir) : m_runtimeDir(runti
 SharedTextBlock::~SharedTextBlock() {
     if (m_view)
         ::munmap(m_view, Size);
-    if (m_fd >= 0)
+    if (m_fd >= 0) {
         ::close(m_fd);
+        // The block does not outlive its holder: a fill entry used after the
+        // program ended must not find the last post.
+        ::unlink(QFile::encodeName(m_path).constData());
+    }
 }
 
 qsizetype SharedTextBlock::characterBoundary(const QByteArray& text, qsizetype limit) {

@@ -15,6 +15,8 @@ class SharedTextBlock {
 
     // runtimeDir empty: Paths::runtimeDir() at the first publish.
     explicit SharedTextBlock(const QString& runtimeDir = QString());
+    // Unmaps the block and removes its file; readers that hold it open keep
+    // what they have.
     ~SharedTextBlock();
     SharedTextBlock(const SharedTextBlock&) = delete;
     SharedTextBlock& operator=(const SharedTextBlock&) = delete;

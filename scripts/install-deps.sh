@@ -6,7 +6,7 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev
   libcurl4-openssl-dev libpcre2-dev libsndfile1-dev libasound2-dev
-  libgtest-dev libbenchmark-dev
+  libgtest-dev libbenchmark-dev libxcb1-dev qt6-translations-l10n
   xvfb xauth xclip sox python3 fonts-wqy-microhei
 )
 missing=()

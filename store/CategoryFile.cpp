@@ -93,8 +93,7 @@ void adviseHugePages(char* data, qsizetype size) {
 QByteArray readAll(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw VellumError(
-            QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
+        throw VellumError(QStringLiteral("无法打开文件“%1”：%2").arg(path, file.errorString()));
     QByteArray data;
     const qint64 size = file.size();
     if (size > 0) {
@@ -105,7 +104,7 @@ QByteArray readAll(const QString& path) {
             const qint64 r = file.read(data.data() + got, size - got);
             if (r < 0)
                 throw VellumError(
-                    QStringLiteral("Cannot read file \"%1\". %2").arg(path, file.errorString()));
+                    QStringLiteral("无法读取文件“%1”：%2").arg(path, file.errorString()));
             if (r == 0)
                 break;
             got += r;
@@ -115,8 +114,7 @@ QByteArray readAll(const QString& path) {
     // A file that grows while being read, or a special file with no size.
     const QByteArray rest = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw VellumError(
-            QStringLiteral("Cannot read file \"%1\". %2").arg(path, file.errorString()));
+        throw VellumError(QStringLiteral("无法读取文件“%1”：%2").arg(path, file.errorString()));
     if (!rest.isEmpty())
         data.append(rest);
     return data;

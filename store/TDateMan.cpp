@@ -122,6 +122,10 @@ void TDateMan::DeleteRecord(int i, int k) {
         m_lists[k].removeAt(i);
 }
 
+void TDateMan::InsertRecord(const QByteArray& line, int i, int k) {
+    m_lists[k].insert(qBound(0, i, RecordCount(k)), line);
+}
+
 void TDateMan::ClearCategory(int k) {
     m_lists[k].clear();
 }
