@@ -1,19 +1,15 @@
 #include "platform/NextPostChannel.h"
 
+#include "platform/BoundedLocalServer.h"
 #include "platform/Paths.h"
-#include "platform/VellumError.h"
 
-#include <QLocalServer>
 #include <QLocalSocket>
 
 #include <limits>
 
 NextPostChannel::NextPostChannel(QObject* parent) : QObject(parent) {}
 
-NextPostChannel::~NextPostChannel() {
-    if (m_server)
-        m_server->close();
-}
+NextPostChannel::~NextPostChannel() = default;
 
 QString NextPostChannel::socketPathIn(const QString& runtimeDir) {
     QString dir = runtimeDir;
@@ -23,21 +19,16 @@ QString NextPostChannel::socketPathIn(const QString& runtimeDir) {
 }
 
 QString NextPostChannel::socketPath() const {
-    return m_server ? m_server->fullServerName() : QString();
+    return m_server ? m_server->fullPath() : QString();
 }
 
 void NextPostChannel::listen(const QString& runtimeDir) {
-    const QString path = socketPathIn(runtimeDir.isEmpty() ? Paths::runtimeDir() : runtimeDir);
     if (!m_server) {
-        m_server = new QLocalServer(this);
-        m_server->setSocketOptions(QLocalServer::UserAccessOption);
-        connect(m_server, &QLocalServer::newConnection, this, &NextPostChannel::onNewConnection);
+        m_server = new BoundedLocalServer(QStringLiteral("1108"), {}, this);
+        connect(m_server, &BoundedLocalServer::connectionReady, this,
+                &NextPostChannel::onConnection);
     }
-    m_server->close();
-    QLocalServer::removeServer(path);
-    if (!m_server->listen(path))
-        throw VellumError(
-            QStringLiteral("Cannot listen on %1: %2").arg(path, m_server->errorString()));
+    m_server->listen(runtimeDir.isEmpty() ? Paths::runtimeDir() : runtimeDir);
 }
 
 bool NextPostChannel::parseLine(const QByteArray& raw, int& wparam) {
@@ -65,24 +56,23 @@ bool NextPostChannel::parseLine(const QByteArray& raw, int& wparam) {
     return true;
 }
 
-void NextPostChannel::onNewConnection() {
-    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
-        m_pending.insert(socket, Pending{});
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
-        connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
-            onReadyRead(socket);
-            // An unfinished last line is not a message.
-            m_pending.remove(socket);
-            socket->deleteLater();
-        });
-        if (socket->bytesAvailable() > 0)
-            onReadyRead(socket);
-    }
+void NextPostChannel::onConnection(QLocalSocket* socket) {
+    m_pending.insert(socket, Pending{});
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
+    connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
+        onReadyRead(socket);
+        // An unfinished last line is not a message.
+        m_pending.remove(socket);
+    });
+    // The server deletes a socket it drops.
+    connect(socket, &QObject::destroyed, this, [this, socket] { m_pending.remove(socket); });
+    if (socket->bytesAvailable() > 0)
+        onReadyRead(socket);
 }
 
 void NextPostChannel::onReadyRead(QLocalSocket* socket) {
     auto it = m_pending.find(socket);
-    if (it == m_pending.end())
+    if (it == m_pending.end() || !socket->isOpen())
         return;
     QList<int> messages;
     char buffer[4096];

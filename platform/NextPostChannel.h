@@ -7,7 +7,7 @@
 #include <QObject>
 #include <QString>
 
-class QLocalServer;
+class BoundedLocalServer;
 class QLocalSocket;
 
 class NextPostChannel : public QObject {
@@ -20,9 +20,10 @@ class NextPostChannel : public QObject {
     ~NextPostChannel() override;
 
     // Listens on runtimeDir + "1108" (Paths::runtimeDir() when empty),
-    // accessible to this user only. A socket file left by a killed instance
-    // is removed first: the caller holds the single-instance lock. Throws
-    // VellumError when it cannot listen.
+    // accessible to this user only, with the connection limits of
+    // BoundedLocalServer. A socket file left by a killed instance is removed
+    // first: the caller holds the single-instance lock. Throws VellumError
+    // when it cannot listen.
     void listen(const QString& runtimeDir = QString());
     QString socketPath() const;
 
@@ -35,7 +36,7 @@ class NextPostChannel : public QObject {
     void messageReceived(int wparam);
 
   private:
-    void onNewConnection();
+    void onConnection(QLocalSocket* socket);
     void onReadyRead(QLocalSocket* socket);
 
     struct Pending {
@@ -43,7 +44,7 @@ class NextPostChannel : public QObject {
         bool overlong = false;
     };
 
-    QLocalServer* m_server = nullptr;
+    BoundedLocalServer* m_server = nullptr;
     QHash<QLocalSocket*, Pending> m_pending;
 };
 
