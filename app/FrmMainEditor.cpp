@@ -3,7 +3,11 @@
 // selection, and a deletion can be taken back.
 #include "app/CategoryListModel.h"
 #include "app/TFrmMain.h"
+#include "platform/Paths.h"
+#include "platform/ShowWindowChannel.h"
+#include "platform/VellumError.h"
 #include "store/TDateMan.h"
+#include "ui/LongLineWrap.h"
 
 #include <QAction>
 #include <QItemSelection>
@@ -14,10 +18,13 @@
 #include <QTabWidget>
 #include <QToolButton>
 
+#include <cstdio>
+
 void TFrmMain::setupEditorBehaviour() {
     // The content is a memo that does not want tabs: Tab moves on, as in the
     // rest of the window.
     meoContent->setTabChangesFocus(true);
+    LongLineWrap::install(meoContent);
 
     QList<QWidget*> chain{edtTitle, meoContent};
     for (const char* name : {"btnUrl", "btnImg", "btnFlash", "btnRm", "btnMp", "SpeedButton1"})
@@ -81,4 +88,22 @@ void TFrmMain::UndoDeletion() {
         mPage->setCurrentIndex(k);
     selectRow(k, row);
     LoadSelectedPost();
+}
+
+void TFrmMain::bringToFront() {
+    show();
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    raise();
+    activateWindow();
+}
+
+void TFrmMain::listenForShowRequests() {
+    auto* channel = new ShowWindowChannel(this);
+    connect(channel, &ShowWindowChannel::showRequested, this, &TFrmMain::bringToFront);
+    try {
+        channel->listen(Paths::runtimeDir());
+    } catch (const VellumError& e) {
+        // Not worth a message box: only a second start misses it.
+        std::fprintf(stderr, "vellum: %s\n", e.message().toLocal8Bit().constData());
+    }
 }

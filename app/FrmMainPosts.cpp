@@ -287,5 +287,8 @@ void TFrmMain::PublishPost(const QString& title, const QString& content) {
 void TFrmMain::publishToBlock(const QString& title, const QString& content) {
     if (!m_sharedBlock)
         m_sharedBlock = std::make_unique<SharedTextBlock>(Paths::runtimeDir());
-    m_sharedBlock->publish(AnsiCodePage::fromUnicode(title), AnsiCodePage::fromUnicode(content));
+    // The block holds 100,000 bytes; every character takes at least one, so
+    // the rest of a long content is never encoded.
+    m_sharedBlock->publish(AnsiCodePage::fromUnicode(title),
+                           AnsiCodePage::fromUnicode(content.left(SharedTextBlock::Size)));
 }

@@ -80,10 +80,7 @@ void MainCaptureHost::playSuccessSound() {
 }
 
 void MainCaptureHost::restoreMainWindow() {
-    m_win.show();
-    m_win.setWindowState(m_win.windowState() & ~Qt::WindowMinimized);
-    m_win.raise();
-    m_win.activateWindow();
+    m_win.bringToFront();
 }
 
 void MainCaptureHost::showError(const QString& message) {

@@ -112,6 +112,12 @@ TFrmMain::TFrmMain(QWidget* parent) : QWidget(parent) {
     // This is the only instance: a temporary file here is left from a save
     // that never finished, and the category file beside it is whole.
     m_store->RemoveStaleTemporaryFiles();
+    // Likewise a shared text block here was left by a killed instance, and
+    // holds a post that no running program stands behind.
+    try {
+        SharedTextBlock::removeLeftOver(Paths::runtimeDir());
+    } catch (const VellumError&) {
+    }
     loadCategories();                       // 9.
     for (int k = 0; k < kCategories; ++k) { // 10.
         m_models[k] = new CategoryListModel(m_store.get(), k, this);
@@ -157,6 +163,8 @@ TFrmMain::TFrmMain(QWidget* parent) : QWidget(parent) {
     } catch (const VellumError& e) {
         m_pendingErrors << e.message();
     }
+
+    listenForShowRequests();
 
     // The clipboard poll runs on Timer1 from the first show to the close.
     m_captureHost = std::make_unique<MainCaptureHost>(*this);

@@ -105,6 +105,9 @@ class TFrmMain : public QWidget {
     CapturePoll& capturePoll() { return *m_capturePoll; }
     QString tabCaption(int k) const { return m_tabCaptions[k]; }
     bool tabVisible(int k) const { return !m_tabCaptions[k].isEmpty(); }
+    // Shows the window, un-minimised, raised and active: after a capture, and
+    // when a second start of the program asks for it.
+    void bringToFront();
     // Rereads the settings mirror from config.ini.
     void reloadSettings();
     // The settings dialog; the mirror is reread after OK.
@@ -127,6 +130,8 @@ class TFrmMain : public QWidget {
     // selection that a click cannot empty, the undo of a deletion.
     void setupEditorBehaviour();
     void keepListSelection(int category, const QItemSelection& deselected);
+    // Answers a second start of the program by bringing the window forward.
+    void listenForShowRequests();
     void buildListMenu();
     void LoadTabCaptions();
     void loadCategories();

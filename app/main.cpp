@@ -4,6 +4,7 @@
 #include "app/TFrmMain.h"
 #include "platform/InstanceLock.h"
 #include "platform/Paths.h"
+#include "platform/ShowWindowChannel.h"
 #include "platform/SignalWatcher.h"
 #include "platform/VellumError.h"
 #include "ui/Skin.h"
@@ -18,8 +19,13 @@ int main(int argc, char** argv) {
     // nothing, and needs no display.
     InstanceLock lock;
     try {
-        if (!lock.tryAcquire(Paths::runtimeDir()))
+        if (!lock.tryAcquire(Paths::runtimeDir())) {
+            // The running window comes forward instead: without a
+            // notification area, or hidden, it could not be reached.
+            QCoreApplication core(argc, argv);
+            requestShowWindow(Paths::runtimeDir());
             return 0;
+        }
     } catch (const VellumError& e) {
         std::fprintf(stderr, "vellum: %s\n", e.message().toLocal8Bit().constData());
         return 1;

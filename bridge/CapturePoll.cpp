@@ -64,8 +64,9 @@ void CapturePoll::Timer1Timer() {
     const std::optional<ClipboardText::Read> read = m_clipboard.poll(kReadWaitMs);
     if (!read || read->outcome != ClipboardText::Outcome::Text)
         return;
-    // Text is taken into the code page as it is read.
-    const QString text = AnsiCodePage::toUnicode(AnsiCodePage::fromUnicode(read->text));
+    // The code page (GB18030) holds every character, so the text is used as
+    // read; it becomes code-page bytes where it is stored.
+    const QString& text = read->text;
     if (text.isEmpty() || !IsClipboardCommand(text))
         return;
     execute(text, Source::Clipboard);
@@ -198,7 +199,10 @@ void CapturePoll::captureTitle(const QString& payload) {
 }
 
 void CapturePoll::captureContent(const QString& payload) {
-    const QString before = m_host.contentText();
+    // Only an automatic save compares with the content before; a content of
+    // megabytes is not copied for nothing.
+    const bool maySave = m_host.capturedTitle() && m_host.settings().GetAutoSave;
+    const QString before = maySave ? m_host.contentText() : QString();
     m_host.appendContentLine(payload);
     const QString title = m_host.titleText();
     const QString content = m_host.contentText();

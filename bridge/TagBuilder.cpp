@@ -3,6 +3,7 @@
 #include "platform/AnsiCodePage.h"
 
 #include <QPlainTextEdit>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -135,7 +136,9 @@ void AppendContentLine(QPlainTextEdit* memo, const QString& line) {
     QTextCursor cursor(doc);
     cursor.movePosition(QTextCursor::End);
     QString insert = normalisedBreaks(line);
-    if (!doc->isEmpty() && !memo->toPlainText().endsWith(QLatin1Char('\n')))
+    // The text ends with a line break exactly when its last block is empty;
+    // asking the block spares a copy of a content of megabytes.
+    if (!doc->isEmpty() && !doc->lastBlock().text().isEmpty())
         insert.prepend(QLatin1Char('\n'));
     cursor.insertText(insert);
 }

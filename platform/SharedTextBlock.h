@@ -15,8 +15,8 @@ class SharedTextBlock {
 
     // runtimeDir empty: Paths::runtimeDir() at the first publish.
     explicit SharedTextBlock(const QString& runtimeDir = QString());
-    // Unmaps the block and removes its file; readers that hold it open keep
-    // what they have.
+    // Unmaps the block, and removes its file when this holder created it;
+    // readers that hold it open keep what they have.
     ~SharedTextBlock();
     SharedTextBlock(const SharedTextBlock&) = delete;
     SharedTextBlock& operator=(const SharedTextBlock&) = delete;
@@ -27,6 +27,10 @@ class SharedTextBlock {
     void publish(const QByteArray& title, const QByteArray& content);
 
     bool isMapped() const { return m_view != nullptr; }
+
+    // Removes a block that a killed instance left in the runtime folder; only
+    // the single running instance may call it.
+    static void removeLeftOver(const QString& runtimeDir);
     // Full path of the block's file (known after the first publish).
     QString path() const { return m_path; }
 
@@ -44,4 +48,5 @@ class SharedTextBlock {
     QString m_path;
     int m_fd = -1;
     char* m_view = nullptr;
+    bool m_created = false;
 };

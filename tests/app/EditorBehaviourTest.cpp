@@ -3,12 +3,14 @@
 // taken back, Chinese buttons, and no save into a category nobody sees.
 #include "app/MessageBoxes.h"
 #include "app/QtChinese.h"
+#include "platform/ShowWindowChannel.h"
 #include "tests/app/MainWindowHarness.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
+#include <QLocalSocket>
 #include <QMenu>
 #include <QMessageBox>
 #include <QTimer>
@@ -207,4 +209,23 @@ TEST_F(EditorBehaviour, TheSharedBlockEndsWithTheWindow) {
     ASSERT_TRUE(QFile::exists(block));
     win.reset();
     EXPECT_FALSE(QFile::exists(block));
+}
+
+TEST_F(EditorBehaviour, ASecondStartBringsTheWindowForward) {
+    writeConfig({"A"});
+    start();
+    ASSERT_FALSE(win->isVisible());
+    // Anything but the request leaves the window alone.
+    {
+        QLocalSocket other;
+        other.connectToServer(ShowWindowChannel::socketPathIn(env.runtimeDir()));
+        ASSERT_TRUE(other.waitForConnected(2000));
+        other.write("hello\n");
+        other.waitForBytesWritten(2000);
+        QTest::qWait(200);
+        EXPECT_FALSE(win->isVisible());
+    }
+    win->showMinimized();
+    ASSERT_TRUE(requestShowWindow(env.runtimeDir()));
+    QTRY_VERIFY_WITH_TIMEOUT(win->isVisible() && !win->isMinimized(), 5000);
 }

@@ -181,3 +181,14 @@ TEST(SharedTextBlock, BlockIsGoneWhenItsHolderEnds) {
     { SharedTextBlock block; }
     EXPECT_FALSE(QFile::exists(env.runtimeDir() + "MapString"));
 }
+
+TEST(SharedTextBlock, ALeftOverBlockIsRemovedByTheNextInstance) {
+    TestEnv env;
+    ASSERT_TRUE(QDir().mkpath(env.runtimeDir()));
+    QFile left(env.runtimeDir() + "MapString");
+    ASSERT_TRUE(left.open(QIODevice::WriteOnly));
+    left.write(QByteArray("BBSSETTEXT:old$TCSPLIT$post\0", 28));
+    left.close();
+    SharedTextBlock::removeLeftOver(env.runtimeDir());
+    EXPECT_FALSE(QFile::exists(env.runtimeDir() + "MapString"));
+}
