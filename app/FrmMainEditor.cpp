@@ -8,6 +8,7 @@
 #include "platform/VellumError.h"
 #include "store/TDateMan.h"
 #include "ui/LongLineWrap.h"
+#include "ui/MultiRowTabHeader.h"
 
 #include <QAction>
 #include <QItemSelection>
@@ -30,6 +31,11 @@ void TFrmMain::setupEditorBehaviour() {
     for (const char* name : {"btnUrl", "btnImg", "btnFlash", "btnRm", "btnMp", "SpeedButton1"})
         if (auto* button = findChild<QToolButton*>(QString::fromLatin1(name)))
             chain << button;
+    // The category tabs, then the list of the tab shown.
+    for (QToolButton* tab : m_tabHeader->findChildren<QToolButton*>()) {
+        tab->setFocusPolicy(Qt::TabFocus);
+        chain << tab;
+    }
     for (QListView* list : m_lists)
         chain << list;
     for (QToolButton* button :
@@ -44,8 +50,10 @@ void TFrmMain::setupEditorBehaviour() {
     for (int i = 1; i < chain.size(); ++i)
         QWidget::setTabOrder(chain[i - 1], chain[i]);
     // Flat tool buttons show no frame of their own, so the focus needs one.
-    setStyleSheet(QStringLiteral("QToolButton:focus { border: 1px dotted #1c4f7c;"
-                                 " background-color: #e2eaf2; }"));
+    const QString focusFrame = QStringLiteral("QToolButton:focus { border: 1px dotted #1c4f7c;"
+                                              " background-color: #e2eaf2; }");
+    setStyleSheet(focusFrame);
+    m_tabHeader->setStyleSheet(m_tabHeader->styleSheet() + focusFrame);
 
     for (int k = 0; k < kCategories; ++k)
         connect(m_lists[k]->selectionModel(), &QItemSelectionModel::selectionChanged, this,
