@@ -55,7 +55,9 @@ bool ClipboardText::reading() const {
 
 std::optional<ClipboardText::Read> ClipboardText::poll(int waitMs) {
     if (m_reader) {
-        if (!m_reader->busy()) {
+        // A read that finished between two polls is collected first.
+        std::optional<XSelectionReader::Result> result = m_reader->take(0);
+        if (!result && !m_reader->busy()) {
             if (!m_changed)
                 return std::nullopt;
             // Cleared before reading: a change signalled while we read marks
@@ -63,7 +65,8 @@ std::optional<ClipboardText::Read> ClipboardText::poll(int waitMs) {
             m_changed = false;
             m_reader->request();
         }
-        const std::optional<XSelectionReader::Result> result = m_reader->take(waitMs);
+        if (!result)
+            result = m_reader->take(waitMs);
         if (!result)
             return std::nullopt;
         switch (result->outcome) {
