@@ -1,6 +1,7 @@
 #include "platform/ShowWindowChannel.h"
 
 #include "platform/BoundedLocalServer.h"
+#include "platform/LocalSocketLine.h"
 
 #include <QLocalSocket>
 
@@ -13,10 +14,7 @@ ShowWindowChannel::ShowWindowChannel(QObject* parent) : QObject(parent) {}
 ShowWindowChannel::~ShowWindowChannel() = default;
 
 QString ShowWindowChannel::socketPathIn(const QString& runtimeDir) {
-    QString dir = runtimeDir;
-    if (!dir.endsWith(QLatin1Char('/')))
-        dir += QLatin1Char('/');
-    return dir + QStringLiteral("show");
+    return runtimeSocketPath(runtimeDir, QStringLiteral("show"));
 }
 
 QString ShowWindowChannel::socketPath() const {
@@ -46,17 +44,5 @@ void ShowWindowChannel::onReadyRead(QLocalSocket* socket) {
 }
 
 bool requestShowWindow(const QString& runtimeDir, int timeoutMs) {
-    QLocalSocket socket;
-    socket.connectToServer(ShowWindowChannel::socketPathIn(runtimeDir));
-    if (!socket.waitForConnected(timeoutMs))
-        return false;
-    if (socket.write(kRequest) != kRequest.size())
-        return false;
-    while (socket.bytesToWrite() > 0)
-        if (!socket.waitForBytesWritten(timeoutMs))
-            return false;
-    socket.disconnectFromServer();
-    if (socket.state() != QLocalSocket::UnconnectedState)
-        socket.waitForDisconnected(timeoutMs);
-    return true;
+    return sendToLocalSocket(ShowWindowChannel::socketPathIn(runtimeDir), kRequest, timeoutMs);
 }
