@@ -5,6 +5,7 @@
 #include "app/TFrmMain.h"
 #include "platform/Paths.h"
 #include "platform/ShowWindowChannel.h"
+#include "platform/SingleLineEdit.h"
 #include "platform/VellumError.h"
 #include "store/TDateMan.h"
 #include "ui/LongLineWrap.h"
@@ -96,6 +97,12 @@ void TFrmMain::UndoDeletion() {
         mPage->setCurrentIndex(k);
     selectRow(k, row);
     LoadSelectedPost();
+}
+
+void TFrmMain::keepFieldsSingleLine() {
+    for (QLineEdit* edit : findChildren<QLineEdit*>())
+        if (edit != edtTitle)
+            KeepSingleLine(edit);
 }
 
 void TFrmMain::bringToFront() {

@@ -369,6 +369,7 @@ void TFrmMain::createDialogs() {
     m_frmTrans = new Tfrmtrans(this);
     new TFrmDownfile(this);
     new Tfrmexportdata(this);
+    keepFieldsSingleLine();
 }
 
 void TFrmMain::openSettings() {

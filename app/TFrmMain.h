@@ -130,6 +130,9 @@ class TFrmMain : public QWidget {
     // selection that a click cannot empty, the undo of a deletion.
     void setupEditorBehaviour();
     void keepListSelection(int category, const QItemSelection& deselected);
+    // Every single-line field of the window and its dialogs drops pasted line
+    // breaks; the title keeps its own rule (a break becomes a blank).
+    void keepFieldsSingleLine();
     // Answers a second start of the program by bringing the window forward.
     void listenForShowRequests();
     void buildListMenu();

@@ -3,8 +3,10 @@
 #include <QLineEdit>
 
 void KeepSingleLine(QLineEdit* edit) {
-    if (!edit)
+    // Once per field, however many owners ask.
+    if (!edit || edit->property("vellumSingleLine").toBool())
         return;
+    edit->setProperty("vellumSingleLine", true);
     QObject::connect(edit, &QLineEdit::textChanged, edit, [edit](const QString& text) {
         if (!text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
             return;

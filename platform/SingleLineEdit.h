@@ -5,4 +5,5 @@
 // pasted, typed or set, and the caret stays where the user had it.
 class QLineEdit;
 
+// Installs the rule once per field; later calls do nothing.
 void KeepSingleLine(QLineEdit* edit);

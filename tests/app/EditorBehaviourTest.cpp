@@ -230,3 +230,18 @@ TEST_F(EditorBehaviour, ASecondStartBringsTheWindowForward) {
     ASSERT_TRUE(requestShowWindow(env.runtimeDir()));
     QTRY_VERIFY_WITH_TIMEOUT(win->isVisible() && !win->isMinimized(), 5000);
 }
+
+TEST_F(EditorBehaviour, SingleLineFieldsOfEveryDialogDropLineBreaks) {
+    writeConfig({"A"});
+    start();
+    QList<QLineEdit*> fields = win->findChildren<QLineEdit*>();
+    fields.removeAll(title());
+    ASSERT_GT(fields.size(), 3);
+    for (QLineEdit* field : fields) {
+        field->setText("one\r\ntwo\n");
+        EXPECT_EQ(field->text(), "onetwo") << field->objectName().toStdString();
+    }
+    // The title keeps its own rule: a break becomes a blank.
+    win->setTitleText("a\nb");
+    EXPECT_EQ(title()->text(), "a b");
+}
