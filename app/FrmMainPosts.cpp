@@ -118,21 +118,28 @@ void TFrmMain::SavePostCommand() {
         meoContent->setFocus();
         return;
     }
-    // The separator in a title would split the post at the wrong place when
-    // the category is read again.
-    if (title.contains(QLatin1String(kPostSeparator))) {
-        MessageBoxes::info(this, QStringLiteral("标题中不能含有“$TCSPLIT$”！"));
-        edtTitle->setFocus();
-        return;
-    }
     try {
-        SavePost(title, content);
+        if (!SavePost(title, content) && title.contains(QLatin1String(kPostSeparator)))
+            edtTitle->setFocus();
     } catch (const std::exception& e) {
         ErrorReporter::report(e); // a category that cannot be changed in this run
     }
 }
 
-void TFrmMain::SavePost(const QString& title, const QString& content) {
+bool TFrmMain::SavePost(const QString& title, const QString& content) {
+    // The separator in a title would split the post at the wrong place when
+    // the category is read again.
+    if (title.contains(QLatin1String(kPostSeparator))) {
+        MessageBoxes::info(this, QStringLiteral("标题中不能含有“$TCSPLIT$”！"));
+        return false;
+    }
+    // Every tab is hidden: the active index names no category the user sees.
+    if (!tabVisible(activeCategory())) {
+        MessageBoxes::info(this, QStringLiteral("还没有帖子分类，帖子没有保存。\n"
+                                                "请先在“参数设置”的“帖子分类”页中添加分类，"
+                                                "然后重新运行程序。"));
+        return false;
+    }
     const QByteArray line =
         EncodePost(AnsiCodePage::fromUnicode(title), AnsiCodePage::fromUnicode(content));
     const int k = activeCategory();
@@ -148,18 +155,22 @@ void TFrmMain::SavePost(const QString& title, const QString& content) {
     selectRow(k, s);
     setStatusText(QString());
     emit postSaved();
+    return true;
 }
 
 void TFrmMain::DeletePost() {
     const int k = activeCategory();
     const int s = selectedRow(k);
     if (s != -1) {
+        const QByteArray post = m_store->record(k, s);
         try {
             m_store->DeleteRecord(s, k);
         } catch (const std::exception& e) {
             ErrorReporter::report(e);
             return;
         }
+        m_deletionUndo.remember(k, {{s, post}});
+        N_UndoDelete->setEnabled(true);
         RefreshCategoryList(k);
         m_editorMode.clear();
     }
@@ -172,12 +183,17 @@ void TFrmMain::DeleteAllPosts() {
                                QStringLiteral("确认删除")))
         return;
     const int k = activeCategory();
+    QList<DeletionUndo::Deleted> posts;
+    for (int i = 0; i < m_store->RecordCount(k); ++i)
+        posts.append({i, m_store->record(k, i)});
     try {
         m_store->ClearCategory(k);
     } catch (const std::exception& e) {
         ErrorReporter::report(e);
         return;
     }
+    m_deletionUndo.remember(k, std::move(posts));
+    N_UndoDelete->setEnabled(m_deletionUndo.available());
     RefreshCategoryList(k);
     m_editorMode.clear();
     edtTitle->clear();
@@ -289,5 +305,8 @@ void TFrmMain::PublishPost(const QString& title, const QString& content) {
 void TFrmMain::publishToBlock(const QString& title, const QString& content) {
     if (!m_sharedBlock)
         m_sharedBlock = std::make_unique<SharedTextBlock>(Paths::runtimeDir());
-    m_sharedBlock->publish(AnsiCodePage::fromUnicode(title), AnsiCodePage::fromUnicode(content));
+    // The block holds 100,000 bytes; every character takes at least one, so
+    // the rest of a long content is never encoded.
+    m_sharedBlock->publish(AnsiCodePage::fromUnicode(title),
+                           AnsiCodePage::fromUnicode(content.left(SharedTextBlock::Size)));
 }

@@ -60,8 +60,8 @@ std::optional<QByteArray> MainCaptureHost::record(int category, int row) const {
 void MainCaptureHost::selectRow(int row) {
     m_win.selectRow(m_win.activeCategory(), row);
 }
-void MainCaptureHost::savePost(const QString& title, const QString& content) {
-    m_win.SavePost(title, content);
+bool MainCaptureHost::savePost(const QString& title, const QString& content) {
+    return m_win.SavePost(title, content);
 }
 void MainCaptureHost::publishPost(const QString& title, const QString& content) {
     m_win.publishToBlock(title, content);
@@ -80,10 +80,7 @@ void MainCaptureHost::playSuccessSound() {
 }
 
 void MainCaptureHost::restoreMainWindow() {
-    m_win.show();
-    m_win.setWindowState(m_win.windowState() & ~Qt::WindowMinimized);
-    m_win.raise();
-    m_win.activateWindow();
+    m_win.bringToFront();
 }
 
 void MainCaptureHost::showError(const QString& message) {

@@ -23,7 +23,7 @@ class MainCaptureHost : public CaptureHost {
     int rowCount() const override;
     std::optional<QByteArray> record(int category, int row) const override;
     void selectRow(int row) override;
-    void savePost(const QString& title, const QString& content) override;
+    bool savePost(const QString& title, const QString& content) override;
     void publishPost(const QString& title, const QString& content) override;
     const TSettingsMirror& settings() const override;
     void showPictureList(const QByteArray& payload) override;

@@ -107,7 +107,13 @@ TFrmMain::TFrmMain(QWidget* parent) : QWidget(parent) {
     // 8. A missing data folder is created now, so that closing can write.
     const QString dataDir = m_programDir + QStringLiteral("date");
     QDir().mkpath(dataDir);
-    openStore(dataDir);                     // 9.
+    openStore(dataDir); // 9.
+    // A shared text block here was left by a killed instance, and holds a
+    // post that no running program stands behind.
+    try {
+        SharedTextBlock::removeLeftOver(Paths::runtimeDir());
+    } catch (const VellumError&) {
+    }
     for (int k = 0; k < kCategories; ++k) { // 10.
         m_models[k] = new CategoryListModel(m_store.get(), k, this);
         m_lists[k]->setModel(m_models[k]);
@@ -123,6 +129,7 @@ TFrmMain::TFrmMain(QWidget* parent) : QWidget(parent) {
         });
         RefreshCategoryList(k);
     }
+    setupEditorBehaviour();
     // Tab changes act on the lists only once they show the store.
     connect(mPage, &QTabWidget::currentChanged, this, &TFrmMain::onPageChanged);
     // 11, 12. Where the program lives, and the browser's menu entries.
@@ -155,6 +162,8 @@ TFrmMain::TFrmMain(QWidget* parent) : QWidget(parent) {
     } catch (const VellumError& e) {
         m_pendingErrors << e.message();
     }
+
+    listenForShowRequests();
 
     // The clipboard poll runs on Timer1 from the first show to the close.
     m_captureHost = std::make_unique<MainCaptureHost>(*this);
@@ -369,6 +378,7 @@ void TFrmMain::createDialogs() {
     m_frmExportData = new Tfrmexportdata(m_programDir, this);
     installMarkupTools();
     wireDownloadMenu();
+    keepFieldsSingleLine();
 }
 
 void TFrmMain::openSettings() {

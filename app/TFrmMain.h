@@ -1,6 +1,7 @@
 #pragma once
 // The main window: owns the post store, the six category lists, the editor and
 // the settings mirror, and runs the start-up and close sequences.
+#include "app/DeletionUndo.h"
 #include "settings/SettingsMirror.h"
 
 #include <QByteArray>
@@ -20,7 +21,9 @@ class CategoryListModel;
 class MagneticDock;
 class MainCaptureHost;
 class MemoMenu;
+class QAction;
 class QBoxLayout;
+class QItemSelection;
 class QLabel;
 class QLayout;
 class QLineEdit;
@@ -83,13 +86,18 @@ class TFrmMain : public QWidget {
     void LoadSelectedPost();
     void NewPost();
     void SavePostCommand();
-    void SavePost(const QString& title, const QString& content);
+    // Returns false when it refused (a title holding the post separator, or
+    // no category to store into); the refusal has been shown.
+    bool SavePost(const QString& title, const QString& content);
     void DeletePost();
     void DeleteAllPosts();
     void FindPost();
     void MovePost();
     void SelectNextPost();
     void onNextPostMessage(int wparam);
+    // "撤销删除": the last deleted post, or the posts of the last "删除全部...",
+    // back where they were.
+    void UndoDeletion();
 
     // --- Data exchange of the active category -----------------------------
     void ExportData();
@@ -174,6 +182,15 @@ class TFrmMain : public QWidget {
   private:
     friend class MainCaptureHost;
     void buildLayout();
+    // The editor and list behaviour of a desktop program: focus order, a
+    // selection that a click cannot empty, the undo of a deletion.
+    void setupEditorBehaviour();
+    void keepListSelection(int category, const QItemSelection& deselected);
+    // Every single-line field of the window and its dialogs drops pasted line
+    // breaks; the title keeps its own rule (a break becomes a blank).
+    void keepFieldsSingleLine();
+    // Answers a second start of the program by bringing the window forward.
+    void listenForShowRequests();
     void buildListMenu();
     void LoadTabCaptions();
     // Keeping posts safe (FrmMainSafety.cpp).
@@ -238,6 +255,8 @@ class TFrmMain : public QWidget {
     QTimer* Timer1 = nullptr;
     QTimer* Timer2 = nullptr;
     QMenu* PopMenuList = nullptr;
+    QAction* N_UndoDelete = nullptr;
+    DeletionUndo m_deletionUndo;
     ToastPopup* MSNPopUp1 = nullptr;
     QSystemTrayIcon* CoolTrayIcon1 = nullptr;
     TrayMenu* PopupMenu = nullptr;

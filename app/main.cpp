@@ -1,8 +1,10 @@
 // Vellum's entry: one instance at a time, the main window and its dialogs,
 // and a close sequence that also runs on SIGTERM and at the end of the session.
+#include "app/QtChinese.h"
 #include "app/TFrmMain.h"
 #include "platform/InstanceLock.h"
 #include "platform/Paths.h"
+#include "platform/ShowWindowChannel.h"
 #include "platform/SignalWatcher.h"
 #include "platform/VellumError.h"
 #include "ui/Skin.h"
@@ -20,8 +22,13 @@ int main(int argc, char** argv) {
     // nothing, and needs no display.
     InstanceLock lock;
     try {
-        if (!lock.tryAcquire(Paths::runtimeDir()))
+        if (!lock.tryAcquire(Paths::runtimeDir())) {
+            // The running window comes forward instead: without a
+            // notification area, or hidden, it could not be reached.
+            QCoreApplication core(argc, argv);
+            requestShowWindow(Paths::runtimeDir());
             return 0;
+        }
     } catch (const VellumError& e) {
         std::fprintf(stderr, "vellum: %s\n", e.message().toLocal8Bit().constData());
         return 1;
@@ -33,6 +40,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Vellum"));
     QApplication::setQuitOnLastWindowClosed(false);
     Skin::apply(app);
+    QtChinese::install();
 
     TFrmMain window;
     window.createDialogs();

@@ -43,7 +43,9 @@ class CaptureHost {
     // category (mode becomes empty), "EDIT" replaces the selected row (no row
     // selected afterwards); then refreshes the list and shows the notice.
     // The poll calls it only in "ADD", or in "EDIT" with a selected row.
-    virtual void savePost(const QString& title, const QString& content) = 0;
+    // Returns false when the window refused to store the post (no category
+    // to store it in); the refusal has been shown to the user.
+    virtual bool savePost(const QString& title, const QString& content) = 0;
 
     // Hands the post to the browser side through the shared text block only:
     // a capture never leaves anything on the clipboard (the clipboard road

@@ -11,6 +11,9 @@
 #include <exception>
 
 namespace {
+// Longest wait of a tick for the clipboard's text; a slower owner is
+// answered at a later tick.
+constexpr int kReadWaitMs = 100;
 const QString kModeAdd = QStringLiteral("ADD");
 const QString kModeEdit = QStringLiteral("EDIT");
 
@@ -55,15 +58,15 @@ void CapturePoll::Timer1Timer() {
         drainQueue();
         return;
     }
-    // An unchanged clipboard would give the same answer as last time: either
-    // no text, or a text we already saw (a command empties the clipboard).
-    if (!m_clipboard.changedSinceRead())
+    // Nothing is read while the clipboard is unchanged; a read that another
+    // program is slow to answer is collected at a later tick, so the window
+    // never waits for it.
+    const std::optional<ClipboardText::Read> read = m_clipboard.poll(kReadWaitMs);
+    if (!read || read->outcome != ClipboardText::Outcome::Text)
         return;
-    if (!ClipboardText::hasText()) {
-        m_clipboard.markRead();
-        return;
-    }
-    const QString text = AnsiCodePage::toUnicode(m_clipboard.read());
+    // The code page (GB18030) holds every character, so the text is used as
+    // read; it becomes code-page bytes where it is stored.
+    const QString& text = read->text;
     if (text.isEmpty() || !IsClipboardCommand(text))
         return;
     execute(text, Source::Clipboard);
@@ -78,7 +81,7 @@ void CapturePoll::enqueueCommand(const QString& text) {
 void CapturePoll::drainQueue() {
     if (m_running || m_queue.empty())
         return;
-    const QString text = m_queue.front();
+    const QString text = WithoutNul(m_queue.front());
     m_queue.pop_front();
     if (!text.isEmpty() && IsClipboardCommand(text))
         execute(text, Source::Queue);
@@ -92,11 +95,16 @@ void CapturePoll::execute(const QString& text, Source source) {
     try {
         runCommand(text, source);
     } catch (const std::exception& e) {
-        // The command must not stay on the clipboard to fail again next tick.
-        if (source == Source::Clipboard)
-            ClipboardText::clear();
         const auto* ve = dynamic_cast<const VellumError*>(&e);
         m_host.showError(ve ? ve->message() : QString::fromLocal8Bit(e.what()));
+        // The command must not stay on the clipboard to fail again next tick.
+        if (source == Source::Clipboard && !m_clearedThisCommand) {
+            try {
+                m_clipboard.clear(text);
+            } catch (const VellumError& clearError) {
+                m_host.showError(clearError.message());
+            }
+        }
     }
     // Commands that arrived while this one ran (a picture list was open) go
     // next.
@@ -105,6 +113,7 @@ void CapturePoll::execute(const QString& text, Source source) {
 }
 
 void CapturePoll::runCommand(const QString& text, Source source) {
+    m_clearedThisCommand = false;
     if (m_host.editorMode().isEmpty())
         m_host.setEditorMode(kModeAdd);
 
@@ -135,8 +144,10 @@ void CapturePoll::runCommand(const QString& text, Source source) {
     // Also removes what publishing may have put there: after a command the
     // clipboard is always empty. A queued command never came from the
     // clipboard, so what is there belongs to the user.
-    if (source == Source::Clipboard)
-        ClipboardText::clear();
+    if (source == Source::Clipboard) {
+        m_clearedThisCommand = true;
+        m_clipboard.clear(text);
+    }
 
     const TSettingsMirror& settings = m_host.settings();
     if (settings.SoundOnSucc && (!m_host.titleText().isEmpty() || !m_host.contentText().isEmpty()))
@@ -188,7 +199,10 @@ void CapturePoll::captureTitle(const QString& payload) {
 }
 
 void CapturePoll::captureContent(const QString& payload) {
-    const QString before = m_host.contentText();
+    // Only an automatic save compares with the content before; a content of
+    // megabytes is not copied for nothing.
+    const bool maySave = m_host.capturedTitle() && m_host.settings().GetAutoSave;
+    const QString before = maySave ? m_host.contentText() : QString();
     m_host.appendContentLine(payload);
     const QString title = m_host.titleText();
     const QString content = m_host.contentText();
@@ -199,6 +213,12 @@ void CapturePoll::captureContent(const QString& payload) {
 
 void CapturePoll::autoSave(const QString& title, const QString& content,
                            const QString& contentBefore) {
+    // The separator in a title would split the post at the wrong place when
+    // the category is read again.
+    if (title.contains(QLatin1String(kPostSeparator))) {
+        m_host.showError(QStringLiteral("标题中不能含有“$TCSPLIT$”！帖子没有自动保存。"));
+        return;
+    }
     const int category = m_host.activeCategory();
     int row = m_host.selectedRow();
     if (m_host.editorMode() == kModeEdit && row < 0) {
@@ -221,7 +241,8 @@ void CapturePoll::autoSave(const QString& title, const QString& content,
     }
 
     const bool adding = m_host.editorMode() != kModeEdit;
-    m_host.savePost(title, content);
+    if (!m_host.savePost(title, content))
+        return;
     if (adding)
         row = m_host.rowCount() - 1;
 

@@ -57,6 +57,7 @@ class CapturePoll {
     std::optional<StoredPost> m_stored;
     std::deque<QString> m_queue;
     bool m_running = false;
+    bool m_clearedThisCommand = false;
     // Owner of the queued calls: none outlives the poll.
     QObject m_context;
 };

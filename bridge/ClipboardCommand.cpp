@@ -10,7 +10,6 @@ struct Keyword {
     CommandKind kind;
 };
 
-// Order matters: the first keyword found anywhere wins.
 const Keyword kKeywords[] = {
     {QLatin1String("BBSGETIMG:"), CommandKind::Image},
     {QLatin1String("BBSGETHREF:"), CommandKind::Link},
@@ -32,8 +31,22 @@ bool isBlankText(const QString& text) {
 }
 } // namespace
 
+QString WithoutNul(QString text) {
+    text.remove(QChar(u'\0'));
+    return text;
+}
+
+namespace {
+QStringView afterLeadingBlanks(const QString& text) {
+    qsizetype start = 0;
+    while (start < text.size() && isBlank(text.at(start)))
+        ++start;
+    return QStringView(text).mid(start);
+}
+} // namespace
+
 bool IsClipboardCommand(const QString& text) {
-    return text.contains(QLatin1String("BBSGET"), Qt::CaseSensitive);
+    return afterLeadingBlanks(text).startsWith(QLatin1String("BBSGET"), Qt::CaseSensitive);
 }
 
 QString DropCharacters(const QString& text, int n) {
@@ -49,9 +62,10 @@ QString DropCharacters(const QString& text, int n) {
 }
 
 ClipboardCommand ParseClipboardCommand(const QString& text) {
+    const QStringView command = afterLeadingBlanks(text);
     for (const Keyword& k : kKeywords) {
-        if (text.contains(k.text, Qt::CaseSensitive))
-            return {k.kind, DropCharacters(text, int(k.text.size()))};
+        if (command.startsWith(k.text, Qt::CaseSensitive))
+            return {k.kind, command.mid(k.text.size()).toString()};
     }
     return {};
 }

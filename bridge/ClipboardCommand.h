@@ -11,13 +11,18 @@ struct ClipboardCommand {
     QString payload;
 };
 
-// Whether the text is for us at all.
+// The text without its NUL characters: the X clipboard can carry them, and
+// one in a post would cut its category file short.
+QString WithoutNul(QString text);
+
+// Whether the text is for us at all: it starts with "BBSGET" after leading
+// blanks. A text that merely mentions a keyword further on is ordinary text.
 bool IsClipboardCommand(const QString& text);
 
-// The first of "BBSGETIMG:", "BBSGETHREF:", "BBSGETTITLE:", "BBSGETCONTENT:",
-// "BBSGETALLPIC:" that occurs anywhere in the text wins; the payload is the
-// text without as many leading characters as that keyword is long, wherever
-// the keyword stands.
+// The keyword at the start of the text (after leading blanks) decides,
+// whatever the text holds after it: "BBSGETIMG:", "BBSGETHREF:",
+// "BBSGETTITLE:", "BBSGETCONTENT:" or "BBSGETALLPIC:", and the payload is the
+// rest of the text. Any other text, "BBSGET" alone included, is kind None.
 ClipboardCommand ParseClipboardCommand(const QString& text);
 
 // The text without its first n characters (a character outside the basic

@@ -3,6 +3,7 @@
 #include "platform/AnsiCodePage.h"
 
 #include <QPlainTextEdit>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -12,6 +13,35 @@ QString normalisedBreaks(QString text) {
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return text;
+}
+
+// An address goes into an unquoted attribute: anything that would end the
+// attribute or the tag is percent-encoded. These bytes never occur inside a
+// GB18030 character, so the text's characters stay whole.
+QByteArray attributeAddress(const QByteArray& address) {
+    QByteArray out;
+    out.reserve(address.size());
+    for (const char ch : address) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (b <= 0x20 || b == 0x7f || ch == '"' || ch == '\'' || ch == '<' || ch == '>') {
+            static const char hex[] = "0123456789ABCDEF";
+            out += '%';
+            out += hex[b >> 4];
+            out += hex[b & 0x0f];
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+// A link text is element content: markup in it shows as text.
+QByteArray elementText(const QByteArray& text) {
+    QByteArray out = text;
+    out.replace("&", "&amp;");
+    out.replace("<", "&lt;");
+    out.replace(">", "&gt;");
+    return out;
 }
 
 } // namespace
@@ -80,8 +110,8 @@ QByteArray MakeHtmlTag(TagKind kind, const QByteArray& address, const QByteArray
         tag = "<img src=$1 border=0>";
     else
         return {};
-    tag.replace("$1", address);
-    tag.replace("$2", description);
+    tag.replace("$1", attributeAddress(address));
+    tag.replace("$2", elementText(description));
     return tag;
 }
 
@@ -106,7 +136,9 @@ void AppendContentLine(QPlainTextEdit* memo, const QString& line) {
     QTextCursor cursor(doc);
     cursor.movePosition(QTextCursor::End);
     QString insert = normalisedBreaks(line);
-    if (!doc->isEmpty() && !memo->toPlainText().endsWith(QLatin1Char('\n')))
+    // The text ends with a line break exactly when its last block is empty;
+    // asking the block spares a copy of a content of megabytes.
+    if (!doc->isEmpty() && !doc->lastBlock().text().isEmpty())
         insert.prepend(QLatin1Char('\n'));
     cursor.insertText(insert);
 }

@@ -18,7 +18,10 @@ QByteArray UbbTemplate(TagKind kind, const TSettingsMirror& settings);
 // Flash, Real, Media: first = size text "width,height", second = address.
 QByteArray MakeUbbTag(TagKind kind, const QByteArray& first, const QByteArray& second,
                       const TSettingsMirror& settings);
-// Link and Image only; other kinds give an empty text.
+// Link and Image only; other kinds give an empty text. The address is
+// percent-encoded where it holds blanks, quotes or angle brackets, and the
+// description's "<", ">" and "&" become entities, so a captured text never
+// becomes markup of its own.
 QByteArray MakeHtmlTag(TagKind kind, const QByteArray& address, const QByteArray& description);
 
 // The size text split at its first ",": width before it, at most five

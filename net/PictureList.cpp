@@ -90,7 +90,7 @@ qint32 FilterValue(const QString& text) {
     for (QChar c : text)
         ascii = ascii && c.unicode() < 0x80;
     if (!value || !ascii)
-        throw VellumError(QStringLiteral("'%1' is not a valid integer value").arg(text));
+        throw VellumError(QStringLiteral("“%1”不是有效的整数，请输入一个整数。").arg(text));
     return *value;
 }
 

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace {
@@ -35,6 +36,7 @@ TFormPicList::TFormPicList(QWidget* parent)
     clbpiclist = new QListWidget(this);
     clbpiclist->setObjectName(QStringLiteral("clbpiclist"));
     clbpiclist->setSortingEnabled(false);
+    clbpiclist->setUniformItemSizes(true);
     clbpiclist->setMinimumSize(420, 260);
 
     cbxselectall = new QCheckBox(QStringLiteral("全选"), this);
@@ -120,13 +122,23 @@ void TFormPicList::listAll() {
 }
 
 void TFormPicList::listEntries(const QList<int>& indices) {
+    // A page can list hundreds of thousands of pictures: the rows are added
+    // in one insertion and the view never measures them one by one.
+    clbpiclist->setUpdatesEnabled(false);
     clbpiclist->clear();
     m_shown = indices;
-    for (int i : indices) {
-        auto* item = new QListWidgetItem(AnsiCodePage::toUnicode(m_entries[i].address), clbpiclist);
+    QStringList addresses;
+    addresses.reserve(indices.size());
+    for (int i : indices)
+        addresses.append(AnsiCodePage::toUnicode(m_entries[i].address));
+    clbpiclist->addItems(addresses);
+    const QSignalBlocker quiet(clbpiclist->model());
+    for (int row = 0; row < clbpiclist->count(); ++row) {
+        QListWidgetItem* item = clbpiclist->item(row);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Unchecked);
     }
+    clbpiclist->setUpdatesEnabled(true);
 }
 
 void TFormPicList::filterKindChanged() {

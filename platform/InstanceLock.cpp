@@ -21,7 +21,7 @@ bool InstanceLock::tryAcquire(const QString& runtimeDir) {
     const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0)
         throw VellumError(
-            QStringLiteral("Cannot open the lock file %1: %2")
+            QStringLiteral("无法打开锁文件“%1”：%2")
                 .arg(QString::fromLocal8Bit(path), QString::fromLocal8Bit(std::strerror(errno))));
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);

@@ -1,6 +1,7 @@
 #include "platform/NextPostChannel.h"
 
 #include "platform/BoundedLocalServer.h"
+#include "platform/LocalSocketLine.h"
 #include "platform/Paths.h"
 
 #include <QLocalSocket>
@@ -12,10 +13,7 @@ NextPostChannel::NextPostChannel(QObject* parent) : QObject(parent) {}
 NextPostChannel::~NextPostChannel() = default;
 
 QString NextPostChannel::socketPathIn(const QString& runtimeDir) {
-    QString dir = runtimeDir;
-    if (!dir.endsWith(QLatin1Char('/')))
-        dir += QLatin1Char('/');
-    return dir + QStringLiteral("1108");
+    return runtimeSocketPath(runtimeDir, QStringLiteral("1108"));
 }
 
 QString NextPostChannel::socketPath() const {
@@ -104,18 +102,6 @@ void NextPostChannel::onReadyRead(QLocalSocket* socket) {
 }
 
 bool sendNextPostMessage(const QString& runtimeDir, int wparam, int timeoutMs) {
-    QLocalSocket socket;
-    socket.connectToServer(NextPostChannel::socketPathIn(runtimeDir));
-    if (!socket.waitForConnected(timeoutMs))
-        return false;
-    const QByteArray line = QByteArray::number(wparam) + '\n';
-    if (socket.write(line) != line.size())
-        return false;
-    while (socket.bytesToWrite() > 0)
-        if (!socket.waitForBytesWritten(timeoutMs))
-            return false;
-    socket.disconnectFromServer();
-    if (socket.state() != QLocalSocket::UnconnectedState)
-        socket.waitForDisconnected(timeoutMs);
-    return true;
+    return sendToLocalSocket(NextPostChannel::socketPathIn(runtimeDir),
+                             QByteArray::number(wparam) + '\n', timeoutMs);
 }

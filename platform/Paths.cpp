@@ -23,13 +23,13 @@ QString withSlash(QString dir) {
 void Paths::makePrivateDir(const QString& dir) {
     const QByteArray path = QFile::encodeName(dir);
     if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
-        throw VellumError(QStringLiteral("Cannot create the folder %1: %2")
+        throw VellumError(QStringLiteral("无法建立运行文件夹“%1”：%2")
                               .arg(dir, QString::fromLocal8Bit(std::strerror(errno))));
     struct stat st {};
     if (::lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
-        throw VellumError(QStringLiteral("%1 is not a folder").arg(dir));
+        throw VellumError(QStringLiteral("运行文件夹“%1”不是一个文件夹。").arg(dir));
     if (st.st_uid != ::getuid())
-        throw VellumError(QStringLiteral("The folder %1 belongs to another user").arg(dir));
+        throw VellumError(QStringLiteral("运行文件夹“%1”属于另一个用户。").arg(dir));
     if ((st.st_mode & 0777) != 0700)
         ::chmod(path.constData(), 0700);
 }

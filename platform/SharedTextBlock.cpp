@@ -47,8 +47,13 @@ SharedTextBlock::SharedTextBlock(const QString& runtimeDir) : m_runtimeDir(runti
 SharedTextBlock::~SharedTextBlock() {
     if (m_view)
         ::munmap(m_view, Size);
-    if (m_fd >= 0)
+    if (m_fd >= 0) {
         ::close(m_fd);
+        // The block does not outlive the holder that created it: a fill
+        // entry used after the program ended must not find the last post.
+        if (m_created)
+            ::unlink(QFile::encodeName(m_path).constData());
+    }
 }
 
 qsizetype SharedTextBlock::characterBoundary(const QByteArray& text, qsizetype limit) {
@@ -89,7 +94,10 @@ void SharedTextBlock::open() {
     const QString path = dir + QStringLiteral("MapString");
     const QByteArray name = QFile::encodeName(path);
     // O_NOFOLLOW: the block is ours, never the target of a planted link.
-    const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    const bool created = fd >= 0;
+    if (!created && errno == EEXIST)
+        fd = ::open(name.constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0)
         fail();
     if (::fchmod(fd, 0600) != 0 || !ensureSize(fd)) {
@@ -104,6 +112,14 @@ void SharedTextBlock::open() {
     m_fd = fd;
     m_view = static_cast<char*>(view);
     m_path = path;
+    m_created = created;
+}
+
+void SharedTextBlock::removeLeftOver(const QString& runtimeDir) {
+    QString dir = runtimeDir;
+    if (!dir.endsWith(QLatin1Char('/')))
+        dir += QLatin1Char('/');
+    ::unlink(QFile::encodeName(dir + QStringLiteral("MapString")).constData());
 }
 
 void SharedTextBlock::publish(const QByteArray& title, const QByteArray& content) {

@@ -17,6 +17,8 @@ class SharedTextBlock {
 
     // runtimeDir empty: Paths::runtimeDir() at the first publish.
     explicit SharedTextBlock(const QString& runtimeDir = QString());
+    // Unmaps the block, and removes its file when this holder created it;
+    // readers that hold it open keep what they have.
     ~SharedTextBlock();
     SharedTextBlock(const SharedTextBlock&) = delete;
     SharedTextBlock& operator=(const SharedTextBlock&) = delete;
@@ -27,6 +29,10 @@ class SharedTextBlock {
     void publish(const QByteArray& title, const QByteArray& content);
 
     bool isMapped() const { return m_view != nullptr; }
+
+    // Removes a block that a killed instance left in the runtime folder; only
+    // the single running instance may call it.
+    static void removeLeftOver(const QString& runtimeDir);
     // Full path of the block's file (known after the first publish).
     QString path() const { return m_path; }
 
@@ -56,4 +62,5 @@ class SharedTextBlock {
     QString m_path;
     int m_fd = -1;
     char* m_view = nullptr;
+    bool m_created = false;
 };

@@ -6,7 +6,7 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev
   libcurl4-openssl-dev libpcre2-dev libsndfile1-dev libasound2-dev
-  libgtest-dev libbenchmark-dev
+  libgtest-dev libbenchmark-dev libxcb1-dev
   xvfb xauth xclip xdotool x11-utils openbox trayer sox python3 fonts-wqy-microhei
   zip
   libssl-dev openssl qt6-translations-l10n

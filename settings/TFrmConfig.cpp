@@ -4,6 +4,7 @@
 #include "platform/Autostart.h"
 #include "platform/ErrorReporter.h"
 #include "platform/KeyStore.h"
+#include "platform/SingleLineEdit.h"
 #include "settings/CategoryNames.h"
 #include "settings/IniFile.h"
 #include "settings/QuickNotes.h"
@@ -65,6 +66,9 @@ TFrmConfig::TFrmConfig(const QString& programDir, QWidget* parent)
         m_programDir += QLatin1Char('/');
     setObjectName(QStringLiteral("FrmConfig"));
     buildUi();
+    // Every single-line field, the category name and the addresses included.
+    for (QLineEdit* edit : findChildren<QLineEdit*>())
+        KeepSingleLine(edit);
     LoadDialogSettings();
     LoadQuickNotes();
 }
@@ -128,7 +132,7 @@ QWidget* TFrmConfig::buildTabBase() {
 
     auto* start = new QGroupBox(QStringLiteral("启动选项"), page);
     CbxRunMini = named(new QCheckBox(QStringLiteral("启动时最小化"), start), "CbxRunMini");
-    CbxAutoRun = named(new QCheckBox(QStringLiteral("Windows启动时自启动"), start), "CbxAutoRun");
+    CbxAutoRun = named(new QCheckBox(QStringLiteral("登录时自动启动"), start), "CbxAutoRun");
     auto* sl = new QVBoxLayout(start);
     tighten(sl);
     sl->addWidget(CbxRunMini);

@@ -275,6 +275,12 @@ void TDateMan::DeleteRecord(int i, int k) {
     }
 }
 
+void TDateMan::InsertRecord(const QByteArray& line, int i, int k) {
+    ensureChangeable(k);
+    m_lists[k].insert(qBound(0, i, RecordCount(k)), line);
+    changed(k);
+}
+
 void TDateMan::ClearCategory(int k) {
     ensureChangeable(k);
     m_lists[k].clear();

@@ -77,6 +77,10 @@ class TDateMan {
     int AddRecord(const QByteArray& line, int k);
     void ReplaceRecord(const QByteArray& line, int i, int k);
     void DeleteRecord(int i, int k);
+    // Puts a line back at position i of category k (clamped to the ends), as
+    // undoing a deletion does; an empty line, as a file may hold, goes back
+    // too.
+    void InsertRecord(const QByteArray& line, int i, int k);
     void ClearCategory(int k);
     // Moves record i of from to the end of to; both change together and are
     // saved together. An empty record is only removed. Returns the record's

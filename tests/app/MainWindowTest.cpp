@@ -50,8 +50,8 @@ TEST_F(MainWindow, LayoutHasEveryNamedControl) {
     QStringList captions;
     for (QAction* a : child<QMenu>("PopMenuList")->actions())
         captions << a->text();
-    EXPECT_EQ(captions, (QStringList{"删除此贴...", "删除全部...", "查找帖子", "转移帖子到...", "",
-                                     "导出数据...", "导入数据...", "自定义导出"}));
+    EXPECT_EQ(captions, (QStringList{"删除此贴...", "删除全部...", "撤销删除", "查找帖子",
+                                     "转移帖子到...", "", "导出数据...", "导入数据...", "自定义导出"}));
     // The other windows exist once each, hidden, with their captions.
     const struct {
         const char* cls;

@@ -64,7 +64,9 @@ class TestHost : public CaptureHost {
 
     // SavePost as the main window has it, the notice included, so that a
     // notice without a stored post shows up.
-    void savePost(const QString& t, const QString& c) override {
+    bool savePost(const QString& t, const QString& c) override {
+        if (refuseSave)
+            return false;
         const QByteArray line = EncodePost(gb(t), gb(c));
         const int k = active;
         int s = selected;
@@ -80,6 +82,7 @@ class TestHost : public CaptureHost {
         selectRow(s);
         status.clear();
         ++notices;
+        return true;
     }
     // The Save button: only in "ADD", or "EDIT" with a row.
     void saveByHand() {
@@ -128,6 +131,7 @@ class TestHost : public CaptureHost {
     QTimer timer;
     TFormPicList pictures;
     bool publishError = false;
+    bool refuseSave = false;
     QStringList published;
     QStringList errors;
     int stores = 0;
@@ -173,14 +177,25 @@ TEST(CapturePoll, NoTextOnClipboardDoesNothing) {
 
 TEST(CapturePoll, OrdinaryTextIsLeftAlone) {
     TestEnv env;
-    TestHost host;
-    CapturePoll poll(host);
-    putText(QStringLiteral("just some text BBSGE"));
-    poll.Timer1Timer();
-    EXPECT_EQ(clipboardText(), QStringLiteral("just some text BBSGE"));
-    EXPECT_TRUE(host.mode.isEmpty());
-    EXPECT_TRUE(host.published.isEmpty());
-    EXPECT_TRUE(host.timer.isActive());
+    const char* texts[] = {
+        "just some text BBSGE",
+        "a note that mentions BBSGETTITLE: in a sentence",
+        "x\nBBSGETIMG:http://a/1.gif$SPLIT$",
+        "一二三四五六七八九十中BBSGETIMG:u$SPLIT$",
+    };
+    for (const char* t : texts) {
+        TestHost host;
+        host.title.setText(QStringLiteral("mine"));
+        CapturePoll poll(host);
+        putText(QString::fromUtf8(t));
+        poll.Timer1Timer();
+        EXPECT_EQ(clipboardText(), QString::fromUtf8(t)) << t;
+        EXPECT_EQ(host.title.text(), QStringLiteral("mine")) << t;
+        EXPECT_TRUE(host.memo.toPlainText().isEmpty()) << t;
+        EXPECT_TRUE(host.mode.isEmpty()) << t;
+        EXPECT_TRUE(host.published.isEmpty()) << t;
+        EXPECT_TRUE(host.timer.isActive()) << t;
+    }
 }
 
 // One command on a fresh editor: what the editor holds afterwards.
@@ -197,7 +212,8 @@ TEST(CapturePoll, CommandTable) {
         const char* expectedMode;
     } cases[] = {
         {"keyword alone", {}, "", "", "BBSGET", "", "", "ADD"},
-        {"keyword alone keeps text", {}, "t", "c", "xxBBSGETyy", "t", "c", "ADD"},
+        {"keyword alone keeps text", {}, "t", "c", "BBSGETyy", "t", "c", "ADD"},
+        {"blanks before the keyword", {}, "", "", " \r\n\tBBSGETTITLE:t", "t", "", "ADD"},
         {"image ubb",
          {},
          "",
@@ -234,21 +250,16 @@ TEST(CapturePoll, CommandTable) {
          "",
          "[img][/img]",
          "ADD"},
-        {"content keyword in front of an image keyword",
+        {"the keyword at the start decides",
          {},
          "",
          "",
-         "BBSGETCONTENT:text BBSGETIMG:http://a/1.gif",
+         "BBSGETCONTENT:text BBSGETIMG:http://a/1.gif$SPLIT$",
          "",
-         "[img][/img]",
+         "text BBSGETIMG:http://a/1.gif$SPLIT$",
          "ADD"},
-        {"cut by characters",
-         {},
-         "",
-         "",
-         "一二三四五六七八九十中BBSGETIMG:u$SPLIT$",
-         "",
-         "[img]中BBSGETIMG:u[/img]",
+        {"html escapes what it inserts", [](TSettingsMirror& s) { s.Convert2UBB = false; }, "", "",
+         "BBSGETIMG:x onerror=alert(1)$SPLIT$", "", "<img src=x%20onerror=alert(1) border=0>",
          "ADD"},
         {"link ubb",
          {},
@@ -604,4 +615,105 @@ TEST(CapturePoll, QueuedCommandTakesTheTickBeforeTheClipboard) {
     poll.Timer1Timer();
     EXPECT_EQ(host.memo.toPlainText(), QStringLiteral("from the clipboard"));
     EXPECT_TRUE(clipboardText().isEmpty());
+}
+
+TEST(CapturePoll, NulCharactersNeverReachThePost) {
+    TestEnv env;
+    const QChar nul(u'\0');
+    const struct {
+        const char* name;
+        bool queued;
+    } cases[] = {{"clipboard", false}, {"queue", true}};
+    for (const auto& c : cases) {
+        TestHost host;
+        CapturePoll poll(host);
+        const QString commands[] = {QStringLiteral("BBSGETTITLE:T") + nul + QStringLiteral("1"),
+                                    QStringLiteral("BBSGETCONTENT:a") + nul + QStringLiteral("b") +
+                                        nul};
+        for (const QString& command : commands) {
+            if (c.queued) {
+                poll.enqueueCommand(command);
+                QTRY_COMPARE_WITH_TIMEOUT(poll.queuedCommands(), std::size_t(0), 5000);
+            } else {
+                putText(command);
+                poll.Timer1Timer();
+            }
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(host.posts[0].size(), 1, 5000);
+        EXPECT_EQ(host.posts[0][0], QByteArray("T1$TCSPLIT$ab")) << c.name;
+    }
+}
+
+TEST(CapturePoll, TheProgramNeverRunsItsOwnOutput) {
+    TestEnv env;
+    TestHost host;
+    CapturePoll poll(host);
+    poll.Timer1Timer();
+    // What loading a post with "复制帖子内容到剪贴板" on puts there.
+    ClipboardText::write(QStringLiteral("BBSGETALLPIC:a.gif;1;2$$"));
+    poll.Timer1Timer();
+    EXPECT_EQ(host.listedWhileOpen, -1);
+    EXPECT_TRUE(host.published.isEmpty());
+    EXPECT_EQ(clipboardText(), QStringLiteral("BBSGETALLPIC:a.gif;1;2$$"));
+
+    // The same text copied by the user after something else is theirs.
+    putText(QStringLiteral("other"));
+    poll.Timer1Timer();
+    putText(QStringLiteral("BBSGETALLPIC:a.gif;1;2$$"));
+    poll.Timer1Timer();
+    EXPECT_EQ(host.listedWhileOpen, 1);
+}
+
+// A clipboard manager puts back what we emptied: that is not a new command.
+TEST(CapturePoll, EmptiedCommandComingBackRunsOnlyAfterAWhile) {
+    TestEnv env;
+    TestHost host;
+    CapturePoll poll(host);
+    putText(QStringLiteral("BBSGETCONTENT:B1"));
+    poll.Timer1Timer();
+    EXPECT_TRUE(clipboardText().isEmpty());
+    putText(QStringLiteral("BBSGETCONTENT:B1"));
+    poll.Timer1Timer();
+    EXPECT_EQ(host.memo.toPlainText(), QStringLiteral("B1"));
+    EXPECT_EQ(host.published.size(), 1);
+
+    putText(QStringLiteral("BBSGETCONTENT:B2"));
+    poll.Timer1Timer();
+    EXPECT_EQ(host.memo.toPlainText(), QStringLiteral("B1\nB2"));
+
+    // Copied again by the user well after our emptying: a command again.
+    QTest::qWait(ClipboardText::kReturnWindowMs + 100);
+    putText(QStringLiteral("BBSGETCONTENT:B2"));
+    poll.Timer1Timer();
+    EXPECT_EQ(host.memo.toPlainText(), QStringLiteral("B1\nB2\nB2"));
+}
+
+TEST(CapturePoll, TitleWithThePostSeparatorIsNeverStored) {
+    TestEnv env;
+    TestHost host;
+    CapturePoll poll(host);
+    putText(QStringLiteral("BBSGETTITLE:A$TCSPLIT$B"));
+    poll.Timer1Timer();
+    putText(QStringLiteral("BBSGETCONTENT:body"));
+    poll.Timer1Timer();
+    EXPECT_TRUE(host.posts[0].isEmpty());
+    EXPECT_EQ(host.notices, 0);
+    ASSERT_EQ(host.errors.size(), 1);
+    EXPECT_TRUE(host.errors[0].contains(QStringLiteral("$TCSPLIT$")));
+    EXPECT_EQ(host.memo.toPlainText(), QStringLiteral("body"));
+    EXPECT_EQ(host.mode, QStringLiteral("ADD"));
+}
+
+TEST(CapturePoll, RefusedSaveLeavesTheModeAlone) {
+    TestEnv env;
+    TestHost host;
+    host.refuseSave = true;
+    CapturePoll poll(host);
+    putText(QStringLiteral("BBSGETTITLE:T"));
+    poll.Timer1Timer();
+    putText(QStringLiteral("BBSGETCONTENT:body"));
+    poll.Timer1Timer();
+    EXPECT_EQ(host.mode, QStringLiteral("ADD"));
+    EXPECT_EQ(host.status, QStringLiteral("新建"));
+    EXPECT_EQ(host.selected, -1);
 }

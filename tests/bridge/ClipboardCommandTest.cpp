@@ -15,13 +15,16 @@ TEST(ClipboardCommand, KeywordAndPayload) {
         {"BBSGETALLPIC:a;1;2$$", CommandKind::AllPictures, "a;1;2$$"},
         {"BBSGET", CommandKind::None, ""},
         {"bbsgetimg:x", CommandKind::None, ""},
-        // Images are tested first; the cut ignores where the keyword stands.
-        {"BBSGETCONTENT:xBBSGETIMG:y", CommandKind::Image, "ENT:xBBSGETIMG:y"},
+        // The keyword at the start decides, whatever follows.
+        {"BBSGETCONTENT:xBBSGETIMG:y", CommandKind::Content, "xBBSGETIMG:y"},
         {"BBSGETIMG:BBSGETTITLE:t", CommandKind::Image, "BBSGETTITLE:t"},
-        {"abBBSGETTITLE:t", CommandKind::Title, "E:t"},
-        // Cut by characters: ten Chinese characters go whole.
-        {"一二三四五六七八九十BBSGETIMG:u", CommandKind::Image, "BBSGETIMG:u"},
-        {"😀😀😀😀😀😀😀😀😀😀xBBSGETIMG:", CommandKind::Image, "xBBSGETIMG:"},
+        {"BBSGETTITLE:😀标题", CommandKind::Title, "😀标题"},
+        {" \t\r\nBBSGETTITLE:t", CommandKind::Title, "t"},
+        // A keyword further on is ordinary text.
+        {"abBBSGETTITLE:t", CommandKind::None, ""},
+        {"一二三四五六七八九十BBSGETIMG:u", CommandKind::None, ""},
+        {"see BBSGETTITLE: in the notes", CommandKind::None, ""},
+        {"BBSGETSOMETHING:x", CommandKind::None, ""},
     };
     for (const auto& c : cases) {
         const ClipboardCommand command = ParseClipboardCommand(QString::fromUtf8(c.text));
@@ -55,4 +58,28 @@ TEST(ClipboardCommand, LinkAndImagePayloads) {
         EXPECT_EQ(parts.address, QString::fromUtf8(c.address)) << c.payload;
         EXPECT_EQ(parts.description, QString::fromUtf8(c.description)) << c.payload;
     }
+}
+
+TEST(ClipboardCommand, OnlyTextStartingWithTheKeywordIsACommand) {
+    const struct {
+        const char* text;
+        bool command;
+    } cases[] = {
+        {"BBSGET", true},
+        {"  BBSGETTITLE:t", true},
+        {"\r\nBBSGETCONTENT:c", true},
+        {"", false},
+        {"a BBSGETTITLE: in a sentence", false},
+        {"x\nBBSGETIMG:u$SPLIT$", false},
+        {"BBSGE", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IsClipboardCommand(QString::fromUtf8(c.text)), c.command) << c.text;
+}
+
+TEST(ClipboardCommand, NulCharactersAreRemoved) {
+    const QString withNul =
+        QStringLiteral("BBSGETCONTENT:a") + QChar(u'\0') + QStringLiteral("b") + QChar(u'\0');
+    EXPECT_EQ(WithoutNul(withNul), QStringLiteral("BBSGETCONTENT:ab"));
+    EXPECT_EQ(WithoutNul(QStringLiteral("论坛")), QStringLiteral("论坛"));
 }

@@ -74,6 +74,17 @@ TEST(TagBuilder, HtmlTags) {
         {TagKind::Image, "http://a.gif", "dropped", "<img src=http://a.gif border=0>"},
         {TagKind::Link, "http://$2", "x", "<a href=http://x target=_blank>x</a>"},
         {TagKind::Flash, "f.swf", "", ""},
+        // Ordinary addresses and texts come out as they are.
+        {TagKind::Link, "http://a/b?x=1&y=2#z", "a;b",
+         "<a href=http://a/b?x=1&y=2#z target=_blank>a;b</a>"},
+        {TagKind::Link, "http://\xc2\xdb\xcc\xb3/", "\xc2\xdb\xcc\xb3",
+         "<a href=http://\xc2\xdb\xcc\xb3/ target=_blank>\xc2\xdb\xcc\xb3</a>"},
+        // Nothing captured becomes markup of its own.
+        {TagKind::Image, "x onerror=alert(1)", "", "<img src=x%20onerror=alert(1) border=0>"},
+        {TagKind::Image, "a\"b'c<d>e\tf", "", "<img src=a%22b%27c%3Cd%3Ee%09f border=0>"},
+        {TagKind::Link, "u", "<b>&amp;</b>",
+         "<a href=u target=_blank>&lt;b&gt;&amp;amp;&lt;/b&gt;</a>"},
+        {TagKind::Link, "u><script>", "d", "<a href=u%3E%3Cscript%3E target=_blank>d</a>"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(MakeHtmlTag(c.kind, c.address, c.description), c.expected) << c.address.data();

@@ -69,7 +69,7 @@ TEST(PictureList, FilterValue) {
         FilterValue(QStringLiteral("99999999999"));
         FAIL() << "no error";
     } catch (const VellumError& e) {
-        EXPECT_EQ(e.message(), QStringLiteral("'99999999999' is not a valid integer value"));
+        EXPECT_EQ(e.message(), QStringLiteral("“99999999999”不是有效的整数，请输入一个整数。"));
     }
     EXPECT_THROW(FilterValue(QStringLiteral("１２")), VellumError); // full-width digits
 }

@@ -146,7 +146,7 @@ TEST(TFormPicList, TooLargeValueIsRefused) {
     ASSERT_EQ(listed(dlg), QStringList{"b.gif"});
     tick(dlg, 0);
     child<QComboBox>(dlg, "cbbv")->setCurrentText(QStringLiteral("99999999999"));
-    EXPECT_EQ(errors, QStringList{"'99999999999' is not a valid integer value"});
+    EXPECT_EQ(errors, QStringList{QStringLiteral("“99999999999”不是有效的整数，请输入一个整数。")});
     EXPECT_EQ(listed(dlg), QStringList{"b.gif+"});
     ErrorReporter::setHandler({});
 }

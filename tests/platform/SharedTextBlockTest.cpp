@@ -165,3 +165,30 @@ TEST(SharedTextBlock, ExistingBlockIsOpenedAndShared) {
     EXPECT_TRUE(
         readBlock(env, first.path()).startsWith(QByteArray("BBSSETTEXT:three$TCSPLIT$3\0", 27)));
 }
+
+// A fill entry used after the program ended must not find the last post.
+TEST(SharedTextBlock, BlockIsGoneWhenItsHolderEnds) {
+    TestEnv env;
+    QString path;
+    {
+        SharedTextBlock block;
+        block.publish("T", "secret");
+        path = block.path();
+        ASSERT_TRUE(QFile::exists(path));
+    }
+    EXPECT_FALSE(QFile::exists(path));
+    // A block that was never published leaves nothing behind either.
+    { SharedTextBlock block; }
+    EXPECT_FALSE(QFile::exists(env.runtimeDir() + "MapString"));
+}
+
+TEST(SharedTextBlock, ALeftOverBlockIsRemovedByTheNextInstance) {
+    TestEnv env;
+    ASSERT_TRUE(QDir().mkpath(env.runtimeDir()));
+    QFile left(env.runtimeDir() + "MapString");
+    ASSERT_TRUE(left.open(QIODevice::WriteOnly));
+    left.write(QByteArray("BBSSETTEXT:old$TCSPLIT$post\0", 28));
+    left.close();
+    SharedTextBlock::removeLeftOver(env.runtimeDir());
+    EXPECT_FALSE(QFile::exists(env.runtimeDir() + "MapString"));
+}

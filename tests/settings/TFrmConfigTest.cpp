@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -520,4 +521,44 @@ TEST(TFrmConfig, FailedNoteWriteKeepsNumbersInStep) {
     EXPECT_EQ(dlg.notes(), QList<QByteArray>{"two"});
     EXPECT_EQ(numbers->count(), 1);
     EXPECT_EQ(child<QPlainTextEdit>(dlg, "Meoquick")->toPlainText(), QStringLiteral("two"));
+}
+
+// A pasted trailing line break once made OK fail half-way and skip every
+// later key while the dialog closed as if all went well.
+TEST(TFrmConfig, SingleLineFieldsDropPastedLineBreaks) {
+    TestEnv env;
+    TFrmConfig dlg(env.programDir());
+    const struct {
+        const char* field;
+        const char* pasted;
+        const char* kept;
+    } cases[] = {
+        {"edtposturl", "http://example.org/post.php\n", "http://example.org/post.php"},
+        {"EdtUrl", "[url=$1]\r\n$2[/url]", "[url=$1]$2[/url]"},
+        {"edttabname", "新分类\r\n", "新分类"},
+    };
+    for (const auto& c : cases) {
+        auto* edit = child<QLineEdit>(dlg, c.field);
+        edit->clear();
+        QApplication::clipboard()->setText(QString::fromUtf8(c.pasted));
+        edit->paste();
+        EXPECT_EQ(edit->text(), QString::fromUtf8(c.kept)) << c.field;
+        EXPECT_EQ(edit->cursorPosition(), edit->text().size()) << c.field;
+    }
+    ErrorCatcher errors;
+    MessageCatcher boxes;
+    child<QCheckBox>(dlg, "CbxAutoRun")->setChecked(true);
+    clickOk(dlg);
+    EXPECT_TRUE(errors.messages().isEmpty()) << errors.messages().join('\n').toStdString();
+    const IniFile ini(iniPath(env));
+    EXPECT_EQ(ini.readString("PostData", "URL"), "http://example.org/post.php");
+    EXPECT_EQ(ini.readString("UBBSet", "UBBUrl"), "[url=$1]$2[/url]");
+    EXPECT_FALSE(ini.readBool("Common", "SetClipBoard", true));
+    EXPECT_TRUE(QFileInfo::exists(env.configHome() + "autostart/vellum.desktop"));
+}
+
+TEST(TFrmConfig, AutostartCaptionSaysLogin) {
+    TestEnv env;
+    TFrmConfig dlg(env.programDir());
+    EXPECT_EQ(child<QCheckBox>(dlg, "CbxAutoRun")->text(), QStringLiteral("登录时自动启动"));
 }

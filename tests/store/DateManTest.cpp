@@ -44,6 +44,33 @@ TEST(DateMan, PositionalOperationsIgnoreBadArguments) {
     EXPECT_EQ(store.RecordCount(0), 1);
 }
 
+// Undoing a deletion puts lines back where they were, even where the
+// category has shrunk since, and an empty line of a file goes back too.
+TEST(DateMan, InsertRecordPutsALineBackAtItsRow) {
+    TestEnv env;
+    const struct {
+        int row;
+        QByteArray line;
+        QList<QByteArray> expected;
+    } cases[] = {
+        {1, "x$TCSPLIT$", {"a$TCSPLIT$1", "x$TCSPLIT$", "b$TCSPLIT$2"}},
+        {0, "x$TCSPLIT$", {"x$TCSPLIT$", "a$TCSPLIT$1", "b$TCSPLIT$2"}},
+        {2, "x$TCSPLIT$", {"a$TCSPLIT$1", "b$TCSPLIT$2", "x$TCSPLIT$"}},
+        {9, "x$TCSPLIT$", {"a$TCSPLIT$1", "b$TCSPLIT$2", "x$TCSPLIT$"}},
+        {-3, "x$TCSPLIT$", {"x$TCSPLIT$", "a$TCSPLIT$1", "b$TCSPLIT$2"}},
+        {1, "", {"a$TCSPLIT$1", "", "b$TCSPLIT$2"}},
+    };
+    for (const auto& c : cases) {
+        TDateMan store(env.dataDir());
+        fill(store, 2, {"a$TCSPLIT$1", "b$TCSPLIT$2"});
+        store.InsertRecord(c.line, c.row, 2);
+        QList<QByteArray> got;
+        for (int i = 0; i < store.RecordCount(2); ++i)
+            got << store.record(2, i);
+        EXPECT_EQ(got, c.expected) << c.row;
+    }
+}
+
 TEST(DateMan, FindTitleScansTitlesFromStartWithoutWrapping) {
     TestEnv env;
     TDateMan store(env.dataDir());

@@ -1,0 +1,117 @@
+// How the editor and the lists behave as a finished desktop program's do: Tab
+// moves the focus through the window in reading order, a list keeps its
+// selection, and a deletion can be taken back.
+#include "app/CategoryListModel.h"
+#include "app/TFrmMain.h"
+#include "platform/Paths.h"
+#include "platform/ShowWindowChannel.h"
+#include "platform/SingleLineEdit.h"
+#include "platform/VellumError.h"
+#include "store/TDateMan.h"
+#include "ui/LongLineWrap.h"
+#include "ui/MultiRowTabHeader.h"
+
+#include <QAction>
+#include <QItemSelection>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QToolButton>
+
+#include <cstdio>
+
+void TFrmMain::setupEditorBehaviour() {
+    // The content is a memo that does not want tabs: Tab moves on, as in the
+    // rest of the window.
+    meoContent->setTabChangesFocus(true);
+    LongLineWrap::install(meoContent);
+
+    QList<QWidget*> chain{edtTitle, meoContent};
+    for (const char* name : {"btnUrl", "btnImg", "btnFlash", "btnRm", "btnMp", "SpeedButton1"})
+        if (auto* button = findChild<QToolButton*>(QString::fromLatin1(name)))
+            chain << button;
+    // The category tabs, then the list of the tab shown.
+    for (QToolButton* tab : m_tabHeader->findChildren<QToolButton*>()) {
+        tab->setFocusPolicy(Qt::TabFocus);
+        chain << tab;
+    }
+    for (QListView* list : m_lists)
+        chain << list;
+    for (QToolButton* button :
+         {btnNew, btnSave, btnDel, btnConfig, btnAbout, btnHelp, btnPostData, BitBtn1})
+        chain << button;
+    for (QWidget* w : chain)
+        if (qobject_cast<QToolButton*>(w))
+            w->setFocusPolicy(Qt::TabFocus);
+    // The page control's own tab bar is hidden behind the tab header; as a
+    // stop of its own it would swallow the focus.
+    mPage->setFocusPolicy(Qt::NoFocus);
+    for (int i = 1; i < chain.size(); ++i)
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
+    // Flat tool buttons show no frame of their own, so the focus needs one.
+    const QString focusFrame = QStringLiteral("QToolButton:focus { border: 1px dotted #1c4f7c;"
+                                              " background-color: #e2eaf2; }");
+    setStyleSheet(focusFrame);
+    m_tabHeader->setStyleSheet(m_tabHeader->styleSheet() + focusFrame);
+
+    for (int k = 0; k < kCategories; ++k)
+        connect(m_lists[k]->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                [this, k](const QItemSelection&, const QItemSelection& deselected) {
+                    keepListSelection(k, deselected);
+                });
+
+    N_UndoDelete = new QAction(QStringLiteral("撤销删除"), this);
+    N_UndoDelete->setObjectName(QStringLiteral("N_UndoDelete"));
+    N_UndoDelete->setShortcut(QKeySequence::Undo);
+    N_UndoDelete->setShortcutContext(Qt::WidgetShortcut);
+    N_UndoDelete->setEnabled(false);
+    const QList<QAction*> items = PopMenuList->actions();
+    // Beside the two deletions it takes back.
+    PopMenuList->insertAction(items.size() > 2 ? items[2] : nullptr, N_UndoDelete);
+    for (QListView* list : m_lists)
+        list->addAction(N_UndoDelete);
+    connect(N_UndoDelete, &QAction::triggered, this, &TFrmMain::UndoDeletion);
+}
+
+// A click on the blank area under the rows, or a Ctrl+click, would empty the
+// selection while the editor still says "EDIT"; Save would then do nothing and
+// the edit would be lost. Only the program itself clears a selection.
+void TFrmMain::keepListSelection(int category, const QItemSelection& deselected) {
+    if (m_programmaticSelection > 0 || deselected.isEmpty() || selectedRow(category) >= 0)
+        return;
+    const int row = deselected.indexes().first().row();
+    if (row < m_models[category]->rowCount())
+        selectRow(category, row);
+}
+
+void TFrmMain::UndoDeletion() {
+    if (!m_deletionUndo.available())
+        return;
+    const int k = m_deletionUndo.category();
+    const int row = m_deletionUndo.restore(*m_store);
+    N_UndoDelete->setEnabled(false);
+    RefreshCategoryList(k);
+    if (k != activeCategory())
+        mPage->setCurrentIndex(k);
+    selectRow(k, row);
+    LoadSelectedPost();
+}
+
+void TFrmMain::keepFieldsSingleLine() {
+    for (QLineEdit* edit : findChildren<QLineEdit*>())
+        if (edit != edtTitle)
+            KeepSingleLine(edit);
+}
+
+void TFrmMain::listenForShowRequests() {
+    auto* channel = new ShowWindowChannel(this);
+    connect(channel, &ShowWindowChannel::showRequested, this, &TFrmMain::bringToFront);
+    try {
+        channel->listen(Paths::runtimeDir());
+    } catch (const VellumError& e) {
+        // Not worth a message box: only a second start misses it.
+        std::fprintf(stderr, "vellum: %s\n", e.message().toLocal8Bit().constData());
+    }
+}

@@ -1,0 +1,146 @@
+// The X clipboard end to end: the real program on its own X server, commands
+// put there by xclip and by an owner of ours that answers late.
+#include "platform/AnsiCodePage.h"
+#include "tests/app/ProcessHarness.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+namespace {
+void putWithXclip(const RunningVellum& app, const QByteArray& utf8) {
+    QProcess xclip;
+    xclip.setProcessEnvironment(app.xEnvironment());
+    xclip.start("xclip", {"-selection", "clipboard", "-t", "UTF8_STRING", "-i"});
+    ASSERT_TRUE(xclip.waitForStarted(5000));
+    xclip.write(utf8);
+    xclip.closeWriteChannel();
+    ASSERT_TRUE(xclip.waitForFinished(5000));
+}
+
+QByteArray clipboardBytes(const RunningVellum& app) {
+    QProcess xclip;
+    xclip.setProcessEnvironment(app.xEnvironment());
+    xclip.start("xclip", {"-selection", "clipboard", "-t", "UTF8_STRING", "-o"});
+    if (!xclip.waitForFinished(5000) || xclip.exitCode() != 0)
+        return {};
+    return xclip.readAllStandardOutput();
+}
+
+bool waitEmpty(const RunningVellum& app, int ms = 8000) {
+    QElapsedTimer t;
+    t.start();
+    int emptyReads = 0;
+    while (t.elapsed() < ms) {
+        emptyReads = clipboardBytes(app).isEmpty() ? emptyReads + 1 : 0;
+        if (emptyReads == 3)
+            return true;
+        QThread::msleep(100);
+    }
+    return false;
+}
+
+// Our owner that answers late; waits until it holds the selection.
+struct SlowOwner {
+    QProcess proc;
+    bool start(const RunningVellum& app, int delayMs, const QString& text, bool restore = false) {
+        proc.setProcessEnvironment(app.xEnvironment());
+        QStringList args{QString::number(delayMs), text};
+        if (restore)
+            args << "--restore";
+        proc.start(SLOW_OWNER_EXE, args);
+        return waitFor("owning", 10000);
+    }
+    bool waitFor(const QByteArray& line, int ms) {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms) {
+            if (m_out.contains(line))
+                return true;
+            proc.waitForReadyRead(100);
+            m_out += proc.readAllStandardOutput();
+        }
+        return m_out.contains(line);
+    }
+    ~SlowOwner() {
+        if (proc.state() != QProcess::NotRunning) {
+            proc.kill();
+            proc.waitForFinished(5000);
+        }
+    }
+
+  private:
+    QByteArray m_out;
+};
+
+QString categoryFile(const TestEnv& env) {
+    return AnsiCodePage::toUnicode(env.readFile("date/Date1.dat"));
+}
+} // namespace
+
+TEST(XClipboard, ASlowOwnersCommandRunsOnceItCanBeRead) {
+    TestEnv env;
+    env.writeFile("config.ini", "[TabClass]\r\ntab0=A\r\n");
+    RunningVellum app;
+    ASSERT_TRUE(app.start(env)) << app.errors().constData();
+    putWithXclip(app, QString("BBSGETTITLE:慢标题").toUtf8());
+    ASSERT_TRUE(waitEmpty(app));
+
+    // Answers after 6 s: longer than Qt would wait on the window's thread.
+    SlowOwner owner;
+    ASSERT_TRUE(owner.start(app, 6000, "BBSGETCONTENT:slow body"));
+    // The owner ends when the program empties the clipboard after running it.
+    EXPECT_TRUE(owner.proc.waitForFinished(30000));
+    EXPECT_EQ(app.terminate(), 0) << app.errors().constData();
+    EXPECT_EQ(categoryFile(env), "慢标题$TCSPLIT$slow body\r\n");
+}
+
+TEST(XClipboard, TheWindowAnswersWhileAnOwnerIsSlow) {
+    TestEnv env;
+    env.writeFile("config.ini", "[TabClass]\r\ntab0=A\r\n");
+    env.writeFile("date/Date1.dat", "kept$TCSPLIT$post\r\n");
+    RunningVellum app;
+    ASSERT_TRUE(app.start(env)) << app.errors().constData();
+    SlowOwner owner;
+    ASSERT_TRUE(owner.start(app, 40000, "BBSGETTITLE:never answered"));
+    QThread::msleep(1500); // the program is now waiting for the owner
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(app.terminate(), 0) << app.errors().constData();
+    // Qt's own read would hold the window for five seconds per attempt.
+    EXPECT_LT(t.elapsed(), 3000);
+    EXPECT_EQ(categoryFile(env), "kept$TCSPLIT$post\r\n");
+}
+
+TEST(XClipboard, ACommandPutBackByAClipboardManagerRunsOnce) {
+    TestEnv env;
+    env.writeFile("config.ini", "[TabClass]\r\ntab0=A\r\n");
+    RunningVellum app;
+    ASSERT_TRUE(app.start(env)) << app.errors().constData();
+    putWithXclip(app, "BBSGETTITLE:T");
+    ASSERT_TRUE(waitEmpty(app));
+
+    SlowOwner manager;
+    ASSERT_TRUE(manager.start(app, 0, "BBSGETCONTENT:B1", true));
+    ASSERT_TRUE(manager.waitFor("restored", 10000));
+    QThread::msleep(1000);
+    putWithXclip(app, "BBSGETCONTENT:B2");
+    ASSERT_TRUE(waitEmpty(app));
+    EXPECT_EQ(app.terminate(), 0) << app.errors().constData();
+    EXPECT_EQ(categoryFile(env), "T$TCSPLIT$B1$1310$B2\r\n");
+}
+
+TEST(XClipboard, NulCharactersNeverReachTheFile) {
+    TestEnv env;
+    env.writeFile("config.ini", "[TabClass]\r\ntab0=A\r\n");
+    env.writeFile("date/Date1.dat", "first$TCSPLIT$post\r\n");
+    RunningVellum app;
+    ASSERT_TRUE(app.start(env)) << app.errors().constData();
+    putWithXclip(app, QByteArray("BBSGETTITLE:T\0itle", 18));
+    ASSERT_TRUE(waitEmpty(app));
+    putWithXclip(app, QByteArray("BBSGETCONTENT:a\0b", 17));
+    ASSERT_TRUE(waitEmpty(app));
+    EXPECT_EQ(app.terminate(), 0) << app.errors().constData();
+    EXPECT_EQ(categoryFile(env), "first$TCSPLIT$post\r\nTitle$TCSPLIT$ab\r\n");
+}
