@@ -31,12 +31,12 @@ class ExchangeMenu : public MainWindowHarness {
 
 TEST_F(ExchangeMenu, TheThreeCommandsFollowASeparatorAndAreUsable) {
     const QList<QAction*> actions = child<QMenu>("PopMenuList")->actions();
-    ASSERT_EQ(actions.size(), 8);
-    EXPECT_TRUE(actions[4]->isSeparator());
+    ASSERT_EQ(actions.size(), 9);
+    EXPECT_TRUE(actions[5]->isSeparator());
     const char* names[] = {"N_Export", "N_Import", "N_CustomExport"};
     for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(actions[5 + i]->objectName(), QLatin1String(names[i]));
-        EXPECT_TRUE(actions[5 + i]->isEnabled()) << names[i];
+        EXPECT_EQ(actions[6 + i]->objectName(), QLatin1String(names[i]));
+        EXPECT_TRUE(actions[6 + i]->isEnabled()) << names[i];
     }
 }
 
