@@ -3,6 +3,7 @@
 // exactly where they are asked to go, so every position can be checked.
 #include "tests/app/ProcessHarness.h"
 
+#include <QElapsedTimer>
 #include <QRect>
 #include <QStandardPaths>
 #include <QThread>
@@ -211,7 +212,24 @@ TEST(WindowGeometry, WhereTheWindowManagerKeepsTheWindowOnScreenAStripStandsIn) 
     wm.setProcessEnvironment(wmEnv);
     wm.start(openbox, {"--sm-disable"});
     ASSERT_TRUE(wm.waitForStarted(10000));
-    QThread::msleep(1500);
+    // The window manager has taken the window once it has framed it: its
+    // parent is no longer the root window.
+    const auto framed = [&] {
+        QProcess p;
+        p.setProcessEnvironment(x.environment());
+        p.start(QStringLiteral("xwininfo"), {"-tree", "-id", id});
+        p.waitForFinished(10000);
+        for (const QByteArray& line : p.readAllStandardOutput().split('\n'))
+            if (line.trimmed().startsWith("Parent window id:"))
+                return !line.contains("(the root window)");
+        return false;
+    };
+    QElapsedTimer waited;
+    waited.start();
+    while (!framed() && waited.elapsed() < 15000)
+        QThread::msleep(100);
+    ASSERT_TRUE(framed()) << "openbox did not take the window";
+    QThread::msleep(300);
     x.place(id, {300, 0});
     ASSERT_EQ(x.geometry(id).topLeft(), QPoint(300, 0));
 
