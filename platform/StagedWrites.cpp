@@ -138,19 +138,22 @@ void StagedWrites::discard(QList<Staged>& staged) {
     staged.clear();
 }
 
+int StagedWrites::flushAndClose(Staged& s) {
+    int error = 0;
+    if (::fdatasync(s.fd) != 0)
+        error = errno;
+    if (::close(s.fd) != 0 && error == 0)
+        error = errno;
+    s.fd = -1;
+    return error;
+}
+
 void StagedWrites::commitGroup(QList<Staged>& staged, QList<Failure>& failures,
                                QSet<QString>& folders) {
     // Every file of the group is on the disk before the first one is renamed.
-    for (Staged& s : staged) {
-        int error = 0;
-        if (::fdatasync(s.fd) != 0)
-            error = errno;
-        if (::close(s.fd) != 0 && error == 0)
-            error = errno;
-        s.fd = -1;
-        if (error != 0)
+    for (Staged& s : staged)
+        if (const int error = flushAndClose(s))
             failures.append({s.target, error});
-    }
     if (!failures.isEmpty()) {
         discard(staged);
         return;
@@ -246,12 +249,7 @@ QStringList StagedWrites::commit() {
     QSet<QString> folders;
     for (Staged& s : m_staged) {
         const QByteArray temp = QFile::encodeName(s.temp);
-        int error = 0;
-        if (::fdatasync(s.fd) != 0)
-            error = errno;
-        if (::close(s.fd) != 0 && error == 0)
-            error = errno;
-        s.fd = -1;
+        int error = flushAndClose(s);
         if (error == 0 && ::rename(temp.constData(), QFile::encodeName(s.target).constData()) != 0)
             error = errno;
         if (error != 0) {

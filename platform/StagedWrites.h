@@ -66,6 +66,8 @@ class StagedWrites {
     static int tryStage(const QString& path, const QList<QByteArray>& pieces,
                         QByteArrayView terminator, Staged& s, const Progress& progress = {});
     static void discard(QList<Staged>& staged);
+    // Puts the temporary file on the disk and closes it; 0 or the errno.
+    static int flushAndClose(Staged& s);
     static void commitGroup(QList<Staged>& staged, QList<Failure>& failures,
                             QSet<QString>& folders);
     static void syncFolders(const QSet<QString>& folders);
