@@ -12,6 +12,7 @@
 #include "ui/RevealStrip.h"
 #include "ui/ShellOpen.h"
 #include "ui/TrayMenu.h"
+#include "ui/WindowForms.h"
 #include "ui/WindowPlatform.h"
 
 #include <QApplication>
@@ -40,18 +41,6 @@ class HoverWatcher : public QObject {
   private:
     std::function<void()> m_onHover;
 };
-
-void collectVisibleWidgets(QLayout* layout, QList<QWidget*>& out) {
-    for (int i = 0; i < layout->count(); ++i) {
-        QLayoutItem* item = layout->itemAt(i);
-        if (QWidget* w = item->widget()) {
-            if (!w->isHidden())
-                out << w;
-        } else if (QLayout* inner = item->layout()) {
-            collectVisibleWidgets(inner, out);
-        }
-    }
-}
 
 void openAddress(const char* address) {
     ShellOpen::open(QUrl(QString::fromLatin1(address)));
@@ -87,12 +76,12 @@ void TFrmMain::createTrayIcon() {
 void TFrmMain::setupWindowBehaviour() {
     m_programTitle = windowTitle();
     m_toolbar = findChild<QWidget*>(QStringLiteral("CoolBar1"));
-    m_wideBodyMargins = m_bodyLayout->contentsMargins();
 
     Magnetic1 = new MagneticDock(this);
     m_captionBand = new CaptionBand(this);
     m_captionBand->hide();
     static_cast<QBoxLayout*>(layout())->insertWidget(0, m_captionBand);
+    m_forms = std::make_unique<WindowForms>(*this, m_editorColumn, m_bodyLayout, m_captionBand);
     m_captionBand->setSnapRule([this](int globalX) {
         return DockingDecisions::captionPressSnaps(width(), autoHideUsable(), globalX,
                                                    frameGeometry().x());
@@ -150,48 +139,7 @@ void TFrmMain::ToggleDockMode() {
 }
 
 void TFrmMain::setForm(int width) {
-    const bool narrow = width < DockingDecisions::kWideThreshold;
-    if (narrow == isNarrow())
-        return;
-    // The new form keeps the place of the old one: the frameless narrow
-    // window sits where the wide one's frame began, and the wide one gets its
-    // frame back around the same corner. The target is set as a client
-    // rectangle before the window is shown again, so the window manager does
-    // not place it anew.
-    const QPoint frameTopLeft = frameGeometry().topLeft();
-    QPoint clientTopLeft = frameTopLeft;
-    const bool wasVisible = isVisible();
-    if (narrow) {
-        m_wideFrameOffset = geometry().topLeft() - frameTopLeft;
-        m_hiddenByNarrowForm.clear();
-        collectVisibleWidgets(m_editorColumn, m_hiddenByNarrowForm);
-        for (QWidget* w : std::as_const(m_hiddenByNarrowForm))
-            w->hide();
-        m_bodyLayout->setContentsMargins(0, 0, 0, 0);
-    } else {
-        clientTopLeft += m_wideFrameOffset;
-        for (QWidget* w : std::as_const(m_hiddenByNarrowForm))
-            if (w)
-                w->show();
-        m_hiddenByNarrowForm.clear();
-        m_bodyLayout->setContentsMargins(m_wideBodyMargins);
-    }
-    m_captionBand->setVisible(narrow);
-    // The narrow form draws its own caption (CaptionBand).
-    setWindowFlag(Qt::FramelessWindowHint, narrow);
-    setFixedSize(width, kClientHeight);
-    const QRect target(clientTopLeft, size());
-    setGeometry(target);
-    if (!wasVisible)
-        return;
-    show();
-    // A window manager may place the re-created window where it likes at
-    // first and move it to the requested place without telling us; asking
-    // again once it is mapped keeps our idea of the position true.
-    QTimer::singleShot(150, this, [this, target] {
-        if (isVisible() && size() == target.size() && geometry() != target)
-            setGeometry(target);
-    });
+    m_forms->setForm(width, kClientHeight);
 }
 
 void TFrmMain::resizeEvent(QResizeEvent* event) {

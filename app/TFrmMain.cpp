@@ -29,6 +29,7 @@
 #include "ui/Icons.h"
 #include "ui/MultiRowTabHeader.h"
 #include "ui/ToastPopup.h"
+#include "ui/WindowForms.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -52,6 +52,7 @@ class RemoteSubmitter;
 class Tfrmtrans;
 enum class TagKind;
 class TrayMenu;
+class WindowForms;
 
 class TFrmMain : public QWidget {
     Q_OBJECT
@@ -266,9 +267,7 @@ class TFrmMain : public QWidget {
     QWidget* m_toolbar = nullptr;
     QLayout* m_editorColumn = nullptr;
     QBoxLayout* m_bodyLayout = nullptr;
-    QMargins m_wideBodyMargins;
-    QPoint m_wideFrameOffset; // client corner inside the wide form's frame
-    QList<QWidget*> m_hiddenByNarrowForm;
+    std::unique_ptr<WindowForms> m_forms;
     QString m_programTitle;
     bool m_trayAvailable = false;
     bool m_everShown = false;
