@@ -9,16 +9,14 @@
 #include "ui/DockingDecisions.h"
 #include "ui/MagneticDock.h"
 #include "ui/ProductAddresses.h"
-#include "ui/RevealStrip.h"
 #include "ui/ShellOpen.h"
+#include "ui/TopEdgeSlide.h"
 #include "ui/TrayMenu.h"
 #include "ui/WindowForms.h"
 #include "ui/WindowPlatform.h"
 
 #include <QApplication>
 #include <QBoxLayout>
-#include <QCursor>
-#include <QScreen>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -92,13 +90,7 @@ void TFrmMain::setupWindowBehaviour() {
     connect(m_captionBand, &CaptionBand::minimiseClicked, this, &TFrmMain::minimise);
     connect(m_captionBand, &CaptionBand::closeClicked, this, &QWidget::close);
 
-    m_revealStrip = new RevealStrip(this);
-    connect(m_revealStrip, &RevealStrip::revealRequested, this, [this] {
-        m_revealStrip->hide();
-        if (const QScreen* s = screen())
-            move(x(), s->geometry().y());
-        show();
-    });
+    m_slide = new TopEdgeSlide(*this);
 
     // The lowest strip of a slid-up window is the status bar's.
     auto* hover = new HoverWatcher(this, [this] { RevealDocked(); });
@@ -153,33 +145,11 @@ void TFrmMain::resizeEvent(QResizeEvent* event) {
 }
 
 void TFrmMain::AutoHideTick() {
-    const QScreen* s = screen();
-    if (!isVisible() || !s)
-        return;
-    const QRect frame = frameGeometry();
-    const std::optional<int> top =
-        DockingDecisions::slideUpTop(frame, QCursor::pos(), s->geometry());
-    if (!top)
-        return;
-    move(frame.x(), *top);
-    // A window manager may keep the window on screen; then a strip of our
-    // own stands in for the slid-up window.
-    QTimer::singleShot(300, this, [this, expected = *top] {
-        const QScreen* now = screen();
-        if (!isVisible() || !now || frameGeometry().y() == expected ||
-            frameGeometry().contains(QCursor::pos()))
-            return;
-        m_revealStrip->showAbove(frameGeometry(), now->geometry().y());
-        hide();
-    });
+    m_slide->tick();
 }
 
 void TFrmMain::RevealDocked() {
-    const QScreen* s = screen();
-    if (!s)
-        return;
-    if (const std::optional<int> top = DockingDecisions::revealTop(frameGeometry(), s->geometry()))
-        move(x(), *top);
+    m_slide->reveal();
 }
 
 void TFrmMain::applyStoredForm() {
@@ -192,7 +162,7 @@ void TFrmMain::applyStoredForm() {
 }
 
 void TFrmMain::ShowMainWindow() {
-    m_revealStrip->hide();
+    m_slide->hideStrip();
     // The first showing comes up in the remembered form.
     applyStoredForm();
     if (isMinimized())

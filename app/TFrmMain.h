@@ -36,7 +36,7 @@ class QTabWidget;
 class QTimer;
 class QToolButton;
 class NextPostChannel;
-class RevealStrip;
+class TopEdgeSlide;
 class SharedTextBlock;
 class MultiRowTabHeader;
 class TDateMan;
@@ -263,7 +263,7 @@ class TFrmMain : public QWidget {
     TrayMenu* PopupMenu = nullptr;
     MagneticDock* Magnetic1 = nullptr;
     CaptionBand* m_captionBand = nullptr;
-    RevealStrip* m_revealStrip = nullptr;
+    TopEdgeSlide* m_slide = nullptr;
     QWidget* m_toolbar = nullptr;
     QLayout* m_editorColumn = nullptr;
     QBoxLayout* m_bodyLayout = nullptr;
