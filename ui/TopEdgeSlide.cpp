@@ -12,6 +12,8 @@
 #include <QWidget>
 
 namespace {
+constexpr int kSettleMs = 150;
+
 QList<QRect> screenRects() {
     QList<QRect> rects;
     // The primary first: a window on no screen comes back there.
@@ -48,17 +50,20 @@ void TopEdgeSlide::tick() {
     const QScreen* s = m_window.screen();
     if (!m_window.isVisible() || !s)
         return;
-    const QRect frame = WindowPlatform::placedFrame(m_window);
+    // Our own idea of the frame decides where the window goes: what the X
+    // server says can lag behind a show or a move by a moment.
+    const QRect frame = m_window.frameGeometry();
     const QPoint cursor = QCursor::pos();
     if (DockingDecisions::cursorInside(frame, cursor)) {
         m_cursorWasInside = true;
         return;
     }
-    if (!m_cursorWasInside)
+    if (!m_cursorWasInside || (m_settled.isValid() && m_settled.elapsed() < kSettleMs))
         return;
     // A window manager held an earlier slide part of the way.
-    if (frame.y() < s->geometry().y() && !DockingDecisions::isSlidUp(frame, s->geometry())) {
-        standIn(frame);
+    const QRect placed = WindowPlatform::placedFrame(m_window);
+    if (placed.y() < s->geometry().y() && !DockingDecisions::isSlidUp(placed, s->geometry())) {
+        standIn();
         return;
     }
     const std::optional<int> top = DockingDecisions::slideUpTop(frame, cursor, s->geometry());
@@ -72,14 +77,14 @@ void TopEdgeSlide::tick() {
 void TopEdgeSlide::checkSlide() {
     if (!m_window.isVisible())
         return;
-    const QRect placed = WindowPlatform::placedFrame(m_window);
-    if (placed.y() != m_slidTop && !DockingDecisions::cursorInside(placed, QCursor::pos()))
-        standIn(placed);
+    if (WindowPlatform::placedFrame(m_window).y() != m_slidTop &&
+        !DockingDecisions::cursorInside(m_window.frameGeometry(), QCursor::pos()))
+        standIn();
 }
 
-void TopEdgeSlide::standIn(const QRect& frame) {
+void TopEdgeSlide::standIn() {
     if (const QScreen* s = m_window.screen())
-        m_strip->showAbove(frame, s->geometry().y());
+        m_strip->showAbove(m_window.frameGeometry(), s->geometry().y());
     m_window.hide();
 }
 
@@ -101,6 +106,20 @@ void TopEdgeSlide::bringOnScreen() {
     const QPoint place = restingPlace();
     if (place != m_window.frameGeometry().topLeft())
         m_window.move(place);
+    // A window manager that takes the shown window anew may first put it
+    // where it last had it, and Qt may believe it is where it was asked to
+    // be: until it has settled, the window is put back where it belongs and
+    // does not slide.
+    m_settled.start();
+    QTimer::singleShot(kSettleMs, this, [this, place] {
+        if (!m_window.isVisible() || (m_window.frameGeometry().topLeft() == place &&
+                                      WindowPlatform::placedFrame(m_window).topLeft() == place))
+            return;
+        // Moved away and back, so that the request reaches the X server
+        // even where Qt thinks the window is there already.
+        m_window.move(place + QPoint(0, 1));
+        m_window.move(place);
+    });
 }
 
 QPoint TopEdgeSlide::restingPlace() const {

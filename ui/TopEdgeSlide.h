@@ -7,6 +7,7 @@
 // partly on screen; then a strip of our own stands in for the slid-up window
 // until the cursor reaches it, and wherever the window comes back it comes
 // back wholly on the screen where it was docked.
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPoint>
 
@@ -35,7 +36,7 @@ class TopEdgeSlide : public QObject {
 
   private:
     // Hides the window and shows the strip in its place.
-    void standIn(const QRect& frame);
+    void standIn();
     // After a slide: where the window manager held the window elsewhere,
     // the strip stands in for it.
     void checkSlide();
@@ -44,5 +45,6 @@ class TopEdgeSlide : public QObject {
     RevealStrip* m_strip;
     QTimer* m_check;
     int m_slidTop = 0;
+    QElapsedTimer m_settled; // since the window was last brought on screen
     bool m_cursorWasInside = false;
 };
