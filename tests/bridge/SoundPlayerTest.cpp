@@ -2,11 +2,16 @@
 
 #include "tests/support/TestEnv.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QThread>
 
 #include <cmath>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sndfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -28,13 +33,16 @@ bool writeTone(const QString& path, int rate, int channels, double seconds) {
     sf_close(file);
     return ok;
 }
+QString wav(const TestEnv& env) {
+    return env.programDir() + QStringLiteral("sound/sound.wav");
+}
 } // namespace
 
 TEST(SoundPlayer, MissingOrBrokenFileBeeps) {
     TestEnv env;
-    EXPECT_EQ(SoundPlayer::playSuccessSound(), SoundPlayer::Outcome::Beeped);
+    EXPECT_EQ(SoundPlayer::playFile(wav(env)), SoundPlayer::Outcome::Beeped);
     env.writeFile(QStringLiteral("sound/sound.wav"), "RIFF not really a wave");
-    EXPECT_EQ(SoundPlayer::playSuccessSound(), SoundPlayer::Outcome::Beeped);
+    EXPECT_EQ(SoundPlayer::playFile(wav(env)), SoundPlayer::Outcome::Beeped);
 }
 
 TEST(SoundPlayer, PlaysWaveToTheEnd) {
@@ -48,7 +56,7 @@ TEST(SoundPlayer, PlaysWaveToTheEnd) {
         env.writeFile(QStringLiteral("sound/.keep"), {});
         ASSERT_TRUE(writeTone(env.programDir() + QStringLiteral("sound/sound.wav"), c.rate,
                               c.channels, 0.3));
-        EXPECT_EQ(SoundPlayer::playSuccessSound(), SoundPlayer::Outcome::Played) << c.rate;
+        EXPECT_EQ(SoundPlayer::playFile(wav(env)), SoundPlayer::Outcome::Played) << c.rate;
     }
 }
 
@@ -60,5 +68,51 @@ TEST(SoundPlayer, NoSoundDeviceIsNotAnError) {
     rc.close();
     env.writeFile(QStringLiteral("sound/.keep"), {});
     ASSERT_TRUE(writeTone(env.programDir() + QStringLiteral("sound/sound.wav"), 8000, 1, 0.1));
-    EXPECT_EQ(SoundPlayer::playSuccessSound(), SoundPlayer::Outcome::NoDevice);
+    EXPECT_EQ(SoundPlayer::playFile(wav(env)), SoundPlayer::Outcome::NoDevice);
+}
+
+// A sound device that plays only as fast as the test listens: ALSA's file
+// plugin writing the samples into a FIFO that the test reads.
+TEST(BackgroundSound, PlaysWithoutTheCallerWaitingToItsEndOneAtATime) {
+    TestEnv env;
+    const QByteArray fifo = QFile::encodeName(env.root() + QStringLiteral("device.fifo"));
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+    QFile rc(env.root() + QStringLiteral("user/.asoundrc"));
+    ASSERT_TRUE(rc.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    rc.write("pcm.!default { type file slave.pcm \"null\" file \"" + fifo +
+             "\" format \"raw\" }\n");
+    rc.close();
+    const int fd = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    env.writeFile(QStringLiteral("sound/.keep"), {});
+    // Two seconds of stereo: far more than the FIFO holds.
+    ASSERT_TRUE(writeTone(wav(env), 44100, 2, 2.0));
+    const qint64 soundBytes = qint64(44100 * 2.0) * 2 * 2;
+
+    BackgroundSound player;
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(player.play(wav(env)), BackgroundSound::Start::Started) << round;
+        // Returned with the device full and nothing listened to yet.
+        EXPECT_TRUE(player.playing()) << round;
+        EXPECT_EQ(player.play(wav(env)), BackgroundSound::Start::Busy) << round;
+        qint64 heard = 0;
+        char buffer[65536];
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 60000) {
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n > 0) {
+                heard += n;
+            } else if (!player.playing()) {
+                for (ssize_t rest; (rest = ::read(fd, buffer, sizeof buffer)) > 0;)
+                    heard += rest;
+                break;
+            } else {
+                QThread::msleep(5);
+            }
+        }
+        EXPECT_EQ(heard, soundBytes) << "one sound, to its end, round " << round;
+    }
+    EXPECT_EQ(player.play(QStringLiteral("/nowhere/sound.wav")), BackgroundSound::Start::Beeped);
+    ::close(fd);
 }
