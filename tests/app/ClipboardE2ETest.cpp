@@ -4,6 +4,7 @@
 #include "tests/app/ProcessHarness.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -74,6 +75,14 @@ struct SlowOwner {
     QByteArray m_out;
 };
 
+QByteArray sharedBlock(const TestEnv& env) {
+    QFile block(env.runtimeDir() + "MapString");
+    if (!block.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = block.readAll();
+    return bytes.left(bytes.indexOf('\0'));
+}
+
 QString categoryFile(const TestEnv& env) {
     return AnsiCodePage::toUnicode(env.readFile("date/Date1.dat"));
 }
@@ -143,4 +152,44 @@ TEST(XClipboard, NulCharactersNeverReachTheFile) {
     ASSERT_TRUE(waitEmpty(app));
     EXPECT_EQ(app.terminate(), 0) << app.errors().constData();
     EXPECT_EQ(categoryFile(env), "first$TCSPLIT$post\r\nTitle$TCSPLIT$ab\r\n");
+}
+
+// With "复制帖子内容到剪贴板" on, the content of every post loaded is put on the
+// clipboard; it is the program's own text, whatever it says, and never runs.
+TEST(XClipboard, APostPutOnTheClipboardIsNeverRunAsACommand) {
+    TestEnv env;
+    env.writeFile("config.ini", "[TabClass]\r\ntab0=A\r\n[Common]\r\nSetClipBoard=1\r\n"
+                                "KeepSubject=0\r\nRetoreMainWin=0\r\n");
+    env.writeFile("date/Date1.dat",
+                  "first$TCSPLIT$BBSGETTITLE:hijacked\r\nsecond$TCSPLIT$BBSGETCONTENT:more\r\n");
+    RunningVellum app;
+    ASSERT_TRUE(app.start(env)) << app.errors().constData();
+    // A captured post, stored and selected as the last row; the next ones
+    // wrap to the first.
+    putWithXclip(app, "BBSGETTITLE:captured");
+    ASSERT_TRUE(waitEmpty(app));
+    putWithXclip(app, "BBSGETCONTENT:body");
+    ASSERT_TRUE(waitEmpty(app));
+    const struct {
+        const char* block;
+        const char* clipboard;
+    } posts[] = {{"BBSSETTEXT:first$TCSPLIT$BBSGETTITLE:hijacked", "BBSGETTITLE:hijacked"},
+                 {"BBSSETTEXT:second$TCSPLIT$BBSGETCONTENT:more", "BBSGETCONTENT:more"}};
+    for (const auto& post : posts) {
+        // The next-post message loads the next post, as after "设置内容".
+        QProcess send;
+        send.setProcessEnvironment(env.processEnvironment());
+        send.start(VELLUM_SEND_EXE, {"1108", "1"});
+        ASSERT_TRUE(send.waitForFinished(10000));
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 10000 && sharedBlock(env) != post.block)
+            QThread::msleep(50);
+        // Several poll ticks later the post is as loaded and the clipboard
+        // still holds what the user is to paste.
+        QThread::msleep(1500);
+        EXPECT_EQ(sharedBlock(env), post.block);
+        EXPECT_EQ(clipboardBytes(app), post.clipboard);
+    }
+    EXPECT_EQ(app.terminate(), 0) << app.errors().constData();
 }
