@@ -5,7 +5,7 @@
 // list page, and an error told in the page.
 import assert from "node:assert/strict";
 import { after, before, describe, test } from "node:test";
-import { closeFirefox, extEval, firefoxMenu, launchFirefox, openFirefoxPage, pageEval } from "./lib/firefox.mjs";
+import { closeFirefox, extEval, firefoxMenu, launchFirefox, openFirefoxPage, pageEval, shownNotice } from "./lib/firefox.mjs";
 import { startServer } from "./lib/server.mjs";
 import { Sandbox, waitFor } from "./lib/vellum.mjs";
 
@@ -126,7 +126,7 @@ describe("Firefox ESR", () => {
     const r = await firefoxMenu(ff, tab, "SetTitle.htm", { selector: "#plain" });
     assert.equal(r.ok, false);
     assert.equal(r.shown, "page");
-    const notice = await pageEval(ff, tab, `document.getElementById("vellum-notice").shadowRoot.querySelector(".m").textContent`);
+    const notice = (await shownNotice(ff, tab)).text;
     assert.match(notice, /输入框/);
   });
 
