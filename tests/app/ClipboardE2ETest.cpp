@@ -3,11 +3,15 @@
 #include "platform/AnsiCodePage.h"
 #include "tests/app/ProcessHarness.h"
 
+#include <QDataStream>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 void putWithXclip(const RunningVellum& app, const QByteArray& utf8) {
@@ -192,4 +196,44 @@ TEST(XClipboard, APostPutOnTheClipboardIsNeverRunAsACommand) {
         EXPECT_EQ(clipboardBytes(app), post.clipboard);
     }
     EXPECT_EQ(app.terminate(), 0) << app.errors().constData();
+}
+
+// A sound device that takes nothing (a FIFO nobody reads): the capture sound
+// never ends, and still every command runs and the program ends when asked.
+TEST(XClipboard, ASoundThatDoesNotEndHoldsNeitherTheWindowNorTheEnd) {
+    TestEnv env;
+    env.writeFile("config.ini", "[TabClass]\r\ntab0=A\r\n[Common]\r\nSoundOnSucc=1\r\n"
+                                "RetoreMainWin=0\r\n");
+    const QByteArray fifo = QFile::encodeName(env.root() + "device.fifo");
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+    QFile rc(env.root() + "user/.asoundrc");
+    ASSERT_TRUE(rc.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    rc.write("pcm.!default { type file slave.pcm \"null\" file \"" + fifo +
+             "\" format \"raw\" }\n");
+    rc.close();
+    const int listener = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(listener, 0);
+    // Two seconds of 16-bit stereo silence: more than the FIFO holds.
+    const quint32 dataBytes = 44100 * 2 * 2 * 2;
+    QByteArray wav;
+    QDataStream out(&wav, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.writeRawData("RIFF", 4);
+    out << quint32(36 + dataBytes);
+    out.writeRawData("WAVEfmt ", 8);
+    out << quint32(16) << quint16(1) << quint16(2) << quint32(44100) << quint32(44100 * 4)
+        << quint16(4) << quint16(16);
+    out.writeRawData("data", 4);
+    out << dataBytes;
+    env.writeFile("sound/sound.wav", wav + QByteArray(dataBytes, '\0'));
+
+    RunningVellum app;
+    ASSERT_TRUE(app.start(env)) << app.errors().constData();
+    for (const char* command : {"BBSGETTITLE:T", "BBSGETCONTENT:one", "BBSGETCONTENT:two"}) {
+        putWithXclip(app, command);
+        EXPECT_TRUE(waitEmpty(app)) << command;
+    }
+    EXPECT_EQ(app.terminate(), 0) << app.errors().constData();
+    ::close(listener);
+    EXPECT_EQ(categoryFile(env), "T$TCSPLIT$one$1310$two\r\n");
 }
