@@ -198,9 +198,10 @@ TEST(XClipboard, APostPutOnTheClipboardIsNeverRunAsACommand) {
     EXPECT_EQ(app.terminate(), 0) << app.errors().constData();
 }
 
-// A sound device that takes nothing (a FIFO nobody reads): the capture sound
-// never ends, and still every command runs and the program ends when asked.
-TEST(XClipboard, ASoundThatDoesNotEndHoldsNeitherTheWindowNorTheEnd) {
+// A sound device that plays only as fast as the test listens (a FIFO): while
+// the capture sound cannot end, every command runs; it plays to its end, one
+// sound at a time; and a sound that never ends does not hold the program's end.
+TEST(XClipboard, TheCaptureSoundHoldsNeitherTheWindowNorTheEnd) {
     TestEnv env;
     env.writeFile("config.ini", "[TabClass]\r\ntab0=A\r\n[Common]\r\nSoundOnSucc=1\r\n"
                                 "RetoreMainWin=0\r\n");
@@ -233,7 +234,26 @@ TEST(XClipboard, ASoundThatDoesNotEndHoldsNeitherTheWindowNorTheEnd) {
         putWithXclip(app, command);
         EXPECT_TRUE(waitEmpty(app)) << command;
     }
+    // Exactly one sound, to its last sample: the later ones came while it played.
+    qint64 heard = 0;
+    char buffer[65536];
+    QElapsedTimer clock;
+    clock.start();
+    while (heard < dataBytes && clock.elapsed() < 30000) {
+        const ssize_t n = ::read(listener, buffer, sizeof buffer);
+        if (n > 0)
+            heard += n;
+        else
+            QThread::msleep(5);
+    }
+    QThread::msleep(1000);
+    for (ssize_t n; (n = ::read(listener, buffer, sizeof buffer)) > 0;)
+        heard += n;
+    EXPECT_EQ(heard, qint64(dataBytes));
+
+    putWithXclip(app, "BBSGETCONTENT:three");
+    EXPECT_TRUE(waitEmpty(app));
     EXPECT_EQ(app.terminate(), 0) << app.errors().constData();
     ::close(listener);
-    EXPECT_EQ(categoryFile(env), "T$TCSPLIT$one$1310$two\r\n");
+    EXPECT_EQ(categoryFile(env), "T$TCSPLIT$one$1310$two$1310$three\r\n");
 }

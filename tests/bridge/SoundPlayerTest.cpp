@@ -2,16 +2,11 @@
 
 #include "tests/support/TestEnv.h"
 
-#include <QElapsedTimer>
 #include <QFile>
-#include <QThread>
 
 #include <cmath>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sndfile.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -69,50 +64,4 @@ TEST(SoundPlayer, NoSoundDeviceIsNotAnError) {
     env.writeFile(QStringLiteral("sound/.keep"), {});
     ASSERT_TRUE(writeTone(env.programDir() + QStringLiteral("sound/sound.wav"), 8000, 1, 0.1));
     EXPECT_EQ(SoundPlayer::playFile(wav(env)), SoundPlayer::Outcome::NoDevice);
-}
-
-// A sound device that plays only as fast as the test listens: ALSA's file
-// plugin writing the samples into a FIFO that the test reads.
-TEST(BackgroundSound, PlaysWithoutTheCallerWaitingToItsEndOneAtATime) {
-    TestEnv env;
-    const QByteArray fifo = QFile::encodeName(env.root() + QStringLiteral("device.fifo"));
-    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
-    QFile rc(env.root() + QStringLiteral("user/.asoundrc"));
-    ASSERT_TRUE(rc.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    rc.write("pcm.!default { type file slave.pcm \"null\" file \"" + fifo +
-             "\" format \"raw\" }\n");
-    rc.close();
-    const int fd = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK);
-    ASSERT_GE(fd, 0);
-    env.writeFile(QStringLiteral("sound/.keep"), {});
-    // Two seconds of stereo: far more than the FIFO holds.
-    ASSERT_TRUE(writeTone(wav(env), 44100, 2, 2.0));
-    const qint64 soundBytes = qint64(44100 * 2.0) * 2 * 2;
-
-    BackgroundSound player;
-    for (int round = 0; round < 2; ++round) {
-        EXPECT_EQ(player.play(wav(env)), BackgroundSound::Start::Started) << round;
-        // Returned with the device full and nothing listened to yet.
-        EXPECT_TRUE(player.playing()) << round;
-        EXPECT_EQ(player.play(wav(env)), BackgroundSound::Start::Busy) << round;
-        qint64 heard = 0;
-        char buffer[65536];
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < 60000) {
-            const ssize_t n = ::read(fd, buffer, sizeof buffer);
-            if (n > 0) {
-                heard += n;
-            } else if (!player.playing()) {
-                for (ssize_t rest; (rest = ::read(fd, buffer, sizeof buffer)) > 0;)
-                    heard += rest;
-                break;
-            } else {
-                QThread::msleep(5);
-            }
-        }
-        EXPECT_EQ(heard, soundBytes) << "one sound, to its end, round " << round;
-    }
-    EXPECT_EQ(player.play(QStringLiteral("/nowhere/sound.wav")), BackgroundSound::Start::Beeped);
-    ::close(fd);
 }
