@@ -44,7 +44,9 @@ perl_rule() { # sql(0|1) rule out
     my ($sql, $rule) = @ARGV; local $/ = "\r\n"; binmode STDIN; binmode STDOUT;
     sub esc {
       my ($s, $breaks) = @_;
-      $s =~ s/([\x81-\xFE][\x30-\x39][\x81-\xFE][\x30-\x39]|[\x81-\xFE][\x40-\x7E\x80-\xFE])|\\/defined $1 ? $1 : "\\\\"/ge
+      # Runs of multi-byte characters are passed over whole, so a second
+      # byte 0x5C is never taken for a backslash.
+      $s =~ s/((?:[\x81-\xFE](?:[\x30-\x39][\x81-\xFE][\x30-\x39]|[\x40-\x7E\x80-\xFE]))+)|\\/defined $1 ? $1 : "\\\\"/ge
         if index($s, "\\") >= 0;
       $s =~ s/\$1310\$/\\r\\n/g if $breaks;
       $s =~ s/\x27/\x27\x27/g;
@@ -61,32 +63,38 @@ perl_rule() { # sql(0|1) rule out
     }' "$1" "$2" < "$file" > "$3"
 }
 
-times=() # wall times in ms of the last measure
+times=() cpus=() # wall and CPU (user + system, all threads) times in ms of the last measure
 measure() { # runs a command $runs times; the disk is idle before each run
-  times=()
+  times=(); cpus=()
   for _ in $(seq "$runs"); do
     sync; sleep 0.2
-    local s=$(date +%s%N); "$@" >/dev/null; local e=$(date +%s%N)
+    local s=$(date +%s%N)
+    /usr/bin/time -f '%U %S' -o "$work/cpu" "$@" >/dev/null
+    local e=$(date +%s%N)
     times+=($(( (e - s) / 1000000 )))
+    cpus+=($(awk '{ printf "%d", ($1 + $2) * 1000 }' "$work/cpu"))
   done
 }
-stat_of() { # min median
+stat_of() { # wall min, wall median, CPU min
   local sorted=($(printf '%s\n' "${times[@]}" | sort -n))
-  echo "${sorted[0]} ${sorted[$(( (runs - 1) / 2 ))]}"
+  local cpu=($(printf '%s\n' "${cpus[@]}" | sort -n))
+  echo "${sorted[0]} ${sorted[$(( (runs - 1) / 2 ))]} ${cpu[0]}"
 }
+ratio() { awk -v r="$1" -v v="$2" 'BEGIN { printf "%.2f", r / (v > 0 ? v : 1) }'; }
 row() { # label: vellum command ... -- reference command ...
   local label=$1; shift
   local ours=() ref=()
   while [ "$1" != "--" ]; do ours+=("$1"); shift; done; shift
   ref=("$@")
-  measure "${ours[@]}"; read -r vmin vmed <<<"$(stat_of)"
-  measure "${ref[@]}"; read -r rmin rmed <<<"$(stat_of)"
-  printf '%-34s %7d %7d   %7d %7d   %5.2fx\n' "$label" "$vmin" "$vmed" "$rmin" "$rmed" \
-    "$(awk -v r="$rmin" -v v="$vmin" 'BEGIN { print r / (v > 0 ? v : 1) }')"
+  measure "${ours[@]}"; read -r vmin vmed vcpu <<<"$(stat_of)"
+  measure "${ref[@]}"; read -r rmin rmed rcpu <<<"$(stat_of)"
+  printf '%-36s %6d %6d %6d   %6d %6d %6d   %6sx %6sx\n' "$label" "$vmin" "$vmed" "$vcpu" \
+    "$rmin" "$rmed" "$rcpu" "$(ratio "$rmin" "$vmin")" "$(ratio "$rcpu" "$vcpu")"
 }
 
 echo "category: $(du -m "$file" | cut -f1) MB, $posts posts; $runs runs each, times in ms"
-printf '%-34s %15s   %15s   %s\n' "" "Vellum min  med" "reference min med" "ratio (min)"
+echo "wall: minimum and median of the runs; CPU: the least user + system time of a run"
+printf '%-36s %20s   %20s   %s\n' "" "Vellum wall    CPU" "reference wall   CPU" "ratio wall, CPU"
 row "import | cat" "$vellum" import "$data" -- sh -c 'cat "$0" >/dev/null' "$file"
 row "export | cp + sync" "$vellum" export "$data" "$work/out/export.qre" -- \
   sh -c 'cp "$0" "$1" && sync "$1"' "$file" "$work/copy.dat"
