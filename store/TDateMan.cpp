@@ -134,6 +134,7 @@ QMap<int, QString> TDateMan::LoadCategories(const QList<int>& categories) {
         if (m_pending[k].valid())
             m_pending[k].wait();
         m_pending[k] = {};
+        m_deferred[k] = false;
         const QString problem = install(k, job.get());
         if (!problem.isEmpty())
             errors.insert(k, problem);
@@ -156,14 +157,28 @@ QString TDateMan::install(int k, CategoryFile::Loaded loaded) {
     return m_lockReason[k];
 }
 
+bool TDateMan::hasFile(int k) const {
+    const QFileInfo file(categoryPath(k));
+    return file.exists() || file.isSymLink();
+}
+
+void TDateMan::deferLoading(const QList<int>& categories) {
+    for (int k : categories)
+        if (isLoaded(k) && hasFile(k))
+            m_deferred[k] = true;
+}
+
 void TDateMan::startLoading(const QList<int>& categories, std::function<void(int)> ready) {
     for (int k : categories) {
-        if (!isLoaded(k))
+        // Read once: a category being read, read already or changed stays.
+        const bool untouched = m_version[k] == 0 && m_lists[k].isEmpty() && !isLocked(k);
+        if (m_pending[k].valid() || !(m_deferred[k] || untouched))
             continue;
+        m_deferred[k] = false;
         const QString path = categoryPath(k);
         // Nothing to wait for: the category is empty, and a close creates
         // its file.
-        if (!QFileInfo(path).exists() && !QFileInfo(path).isSymLink())
+        if (!hasFile(k))
             continue;
         m_pending[k] = std::async(std::launch::async, [path, k, ready] {
             CategoryFile::Loaded loaded = CategoryFile::load(path);
@@ -177,7 +192,9 @@ void TDateMan::startLoading(const QList<int>& categories, std::function<void(int
 QString TDateMan::ensureLoaded(int k) {
     if (isLoaded(k))
         return {};
-    CategoryFile::Loaded loaded = m_pending[k].get();
+    m_deferred[k] = false;
+    CategoryFile::Loaded loaded =
+        m_pending[k].valid() ? m_pending[k].get() : CategoryFile::load(categoryPath(k));
     m_pending[k] = {};
     return install(k, std::move(loaded));
 }

@@ -75,12 +75,17 @@ class TDateMan {
     // until ensureLoaded takes it in.
     //
     // Starts reading the files of the given categories on worker threads and
-    // returns at once. ready(k), when given, runs on the worker thread once
+    // returns at once; a category already read, being read or changed is
+    // left as it is. ready(k), when given, runs on the worker thread once
     // k's file has been read; it must only arrange for ensureLoaded(k) to be
     // called on the store's own thread. A category without a file is loaded
     // (empty) at once, and ready is not called for it.
     void startLoading(const QList<int>& categories, std::function<void(int)> ready = {});
-    bool isLoaded(int k) const { return !m_pending[k].valid(); }
+    // Marks the categories as not loaded yet without reading anything, so
+    // that nothing writes them before startLoading or ensureLoaded reads
+    // them. A category without a file is loaded (empty) at once.
+    void deferLoading(const QList<int>& categories);
+    bool isLoaded(int k) const { return !m_pending[k].valid() && !m_deferred[k]; }
     // Makes k usable: takes in its background read (waiting for it when it
     // is still running); does nothing when k is loaded. Returns the message
     // when the file could not be read faithfully (k is then locked, as after
@@ -179,6 +184,8 @@ class TDateMan {
     std::array<quint64, kCategoryCount> m_savedVersion{};
     QList<Tie> m_ties;
     std::array<std::future<CategoryFile::Loaded>, kCategoryCount> m_pending;
+    std::array<bool, kCategoryCount> m_deferred{};
+    bool hasFile(int k) const;
     mutable std::array<TitleIndex, kCategoryCount> m_titleIndex;
     std::function<void(int)> m_onChange;
 };

@@ -1,5 +1,5 @@
-#include "store/ProgressIndicator.h"
 #include "platform/VellumError.h"
+#include "store/ProgressIndicator.h"
 #include "store/TDateMan.h"
 #include "tests/support/TestEnv.h"
 
@@ -183,8 +183,7 @@ TEST(DateMan, CategoriesLoadedInTheBackgroundAreTakenInBeforeUse) {
             store.AddRecord("new$TCSPLIT$3", 1);
             break;
         case Step::Export:
-            EXPECT_EQ(store.ExportWithRule(1, env.root() + "out.txt", "$title", false, nullptr),
-                      2);
+            EXPECT_EQ(store.ExportWithRule(1, env.root() + "out.txt", "$title", false, nullptr), 2);
             EXPECT_EQ(env.readFile("../out.txt"), "old\r\n\xb0\xa1\r\n") << c.name;
             break;
         case Step::Search:
@@ -243,16 +242,42 @@ TEST(DateMan, FindTitleSeesEveryChange) {
         {"move out", [&] { store.MoveRecord(0, 0, 1); }, "cdc", -1},
         {"move in", [&] { store.MoveRecord(1, 1, 0); }, "cdc", 3},
         {"clear", [&] { store.ClearCategory(0); }, "gh", -1},
-        {"import", [&] {
+        {"import",
+         [&] {
              TestEnv other;
              other.writeFile("in.qre", "ij$TCSPLIT$\r\nkl\r\n");
              store.AppendFromFile(0, other.programDir() + "in.qre");
-         }, "kl", 1},
+         },
+         "kl", 1},
         // Titles are searched one by one: a match never spans two of them.
         {"across two titles", [] {}, "jk", -1},
     };
     for (const auto& c : cases) {
         c.change();
         EXPECT_EQ(store.FindTitle(0, c.text, 0), c.expected) << c.name;
+    }
+}
+
+// Start-up marks the other categories unread before their reading starts: a
+// close in between leaves their files alone, and a use reads them at once.
+TEST(DateMan, DeferredCategoriesAreNeverWrittenUnread) {
+    for (const bool use : {false, true}) {
+        TestEnv env;
+        env.writeFile("date/Date2.dat", "kept$TCSPLIT$1\r\n");
+        TDateMan store(env.dataDir());
+        store.deferLoading({1, 2});
+        EXPECT_FALSE(store.isLoaded(1));
+        EXPECT_TRUE(store.isLoaded(2)); // no file
+        if (use)
+            EXPECT_EQ(store.AddRecord("new$TCSPLIT$2", 1), 1);
+        EXPECT_TRUE(store.SaveCategories({0, 1, 2, 3, 4, 5}).isEmpty());
+        EXPECT_EQ(env.readFile("date/Date2.dat"),
+                  use ? "kept$TCSPLIT$1\r\nnew$TCSPLIT$2\r\n" : "kept$TCSPLIT$1\r\n");
+        EXPECT_TRUE(QFile::exists(env.dataDir() + "Date3.dat"));
+        // A later start of the reading leaves a category read or changed.
+        store.startLoading({1});
+        EXPECT_EQ(store.isLoaded(1), use);
+        store.ensureLoaded(1);
+        EXPECT_EQ(store.RecordCount(1), use ? 2 : 1);
     }
 }
