@@ -287,7 +287,11 @@ qsizetype matchesEndBy(const QByteArray& text, const QByteArray& closing) {
     const qsizetype last = text.lastIndexOf("[/");
     if (last < 0)
         return -1;
-    return std::min(text.size(), last + 2 + 3 * (closing.size() - 2));
+    qsizetype end = std::min(text.size(), last + 2 + 3 * (closing.size() - 2));
+    // The engine takes whole UTF-8 characters only.
+    while (end < text.size() && (uchar(text[end]) & 0xC0) == 0x80)
+        ++end;
+    return end;
 }
 
 // The fixed closing part of a template ("[/img]" of "[img]$1[/img]"), when

@@ -314,7 +314,13 @@ int TDateMan::AddRecord(const QByteArray& line, int k) {
     if (line.isEmpty())
         return -1;
     m_lists[k].append(line);
+    // An addition, as a capture makes, keeps the title index.
+    const bool indexed = m_titleIndex[k].valid;
     changed(k);
+    if (indexed && !m_titleIndex[k].valid) {
+        m_titleIndex[k].valid = true;
+        appendToTitleIndex(k);
+    }
     return RecordCount(k) - 1;
 }
 
@@ -373,22 +379,32 @@ const TDateMan::TitleIndex& TDateMan::titleIndex(int k) const {
     TitleIndex& index = m_titleIndex[k];
     if (index.valid)
         return index;
+    // One pass over the records: each is touched once, where its title is.
     const QList<QByteArray>& lines = m_lists[k];
-    index.starts.assign(size_t(lines.size()) + 1, 0);
-    qsizetype total = 0;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        index.starts[size_t(i)] = total;
-        total += TitleSearchPart(lines[i]).size();
+    index.titles.clear();
+    index.titles.reserve(lines.size() * 48);
+    index.starts.clear();
+    index.starts.reserve(size_t(lines.size()) + 1);
+    for (const QByteArray& line : lines) {
+        index.starts.push_back(index.titles.size());
+        index.titles.append(TitleSearchPart(line));
     }
-    index.starts.back() = total;
-    index.titles.resize(total);
-    char* out = index.titles.data();
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const QByteArrayView title = TitleSearchPart(lines[i]);
-        std::memcpy(out + index.starts[size_t(i)], title.data(), size_t(title.size()));
-    }
+    index.starts.push_back(index.titles.size());
     index.valid = true;
     return index;
+}
+
+void TDateMan::appendToTitleIndex(int k) {
+    TitleIndex& index = m_titleIndex[k];
+    // Only an index that holds every record but the last one.
+    if (!index.valid)
+        return;
+    if (qsizetype(index.starts.size()) != RecordCount(k)) {
+        index.valid = false;
+        return;
+    }
+    index.titles.append(TitleSearchPart(m_lists[k].back()));
+    index.starts.push_back(index.titles.size());
 }
 
 int TDateMan::FindTitle(int start, const QByteArray& text, int k) const {

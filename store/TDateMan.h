@@ -167,6 +167,8 @@ class TDateMan {
         std::vector<qsizetype> starts; // row i's title is [starts[i], starts[i + 1])
     };
     const TitleIndex& titleIndex(int k) const;
+    // Adds the last record's title to a built index.
+    void appendToTitleIndex(int k);
     struct Tie {
         int a, b;
         quint64 versionA, versionB;
