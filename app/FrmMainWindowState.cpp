@@ -184,6 +184,13 @@ void TFrmMain::showEvent(QShowEvent* event) {
         QTimer::singleShot(0, this, &TFrmMain::applyStoredForm);
 }
 
+void TFrmMain::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    // The other categories are read once the window has something to show.
+    if (!m_remainingLoadsStarted)
+        QTimer::singleShot(0, this, &TFrmMain::loadRemainingCategories);
+}
+
 void TFrmMain::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     // Minimised with a notification area, only the tray icon remains;
