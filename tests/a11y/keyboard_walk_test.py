@@ -1,0 +1,152 @@
+"""A keyboard-only walkthrough of the real program: create, save, find, move,
+delete and undo a post, switch categories and open every dialog, with keys
+typed on the program's display. The accessibility bus is only watched, to
+see where the focus is and what the windows show; it never acts."""
+import os
+import sys
+import time
+
+from vellum_a11y import (Atspi, Vellum, check, descendants, focused, keys, showing, tab_to,
+                         type_text, wait_for)
+
+R = Atspi.Role
+FOCUSED = Atspi.StateType.FOCUSED
+
+
+def menu_pick(vellum, name):
+    """Moves down an open menu to the item of that name and chooses it."""
+    for _ in range(14):
+        keys("Down")
+        obj = focused(vellum)
+        items = [o for o in menu_items(vellum) if o.get_name() == name]
+        if items and (obj == items[0] or items[0].get_state_set().contains(Atspi.StateType.SELECTED)
+                      or items[0].get_state_set().contains(FOCUSED)):
+            keys("Return")
+            return
+    raise AssertionError("the menu has no item " + name)
+
+
+def menu_items(vellum):
+    for i in range(vellum.app.get_child_count()):
+        window = vellum.app.get_child_at_index(i)
+        if window is not None and showing(window):
+            for obj in descendants(window):
+                if obj.get_role() in (R.MENU_ITEM, R.CHECK_MENU_ITEM) and showing(obj):
+                    yield obj
+
+
+def rows(vellum, tab):
+    main = vellum.window("VellumV4.3.1")
+    for obj in descendants(main):
+        if obj.get_role() == R.LIST and obj.get_name() == tab and showing(obj):
+            return [obj.get_child_at_index(i).get_name() for i in range(obj.get_child_count())]
+    return None
+
+
+def current_tab(vellum):
+    main = vellum.window("VellumV4.3.1")
+    for obj in descendants(main):
+        if obj.get_role() == R.PAGE_TAB and obj.get_state_set().contains(Atspi.StateType.SELECTED):
+            return obj.get_name()
+    return None
+
+
+def open_and_close(vellum, title, close_key="Escape"):
+    window = vellum.window(title)
+    keys(close_key)
+    wait_for(lambda: not showing(window), 10, title + " to close")
+
+
+def main(exe):
+    vellum = Vellum(exe, posts={0: [("first", "one")], 1: [("second", "two")]})
+    try:
+        # The Tab order starts at the toolbar.
+        keys("Tab")
+        wait_for(lambda: focused(vellum) is not None, 10, "a focused control")
+        tab_to(vellum, "新建帖子")
+        keys("space")
+        tab_to(vellum, "标题：")
+        type_text("kbd post")
+        tab_to(vellum, "内容")
+        type_text("typed without a mouse")
+        tab_to(vellum, "保存当前帖子", backwards=True)
+        keys("space")
+        wait_for(lambda: rows(vellum, "原创") == ["first", "kbd post"], 10, "the saved post")
+
+        # Find it through the list's menu (the Menu key).
+        tab_to(vellum, "原创", {R.LIST})
+        keys("Menu")
+        menu_pick(vellum, "查找帖子")
+        vellum.window("查找帖子")
+        type_text("kbd")
+        keys("Return")
+        title = lambda: [o for o in descendants(vellum.window("VellumV4.3.1"))
+                         if o.get_name() == "标题：" and o.get_role() != R.LABEL][0]
+        wait_for(lambda: title().get_text_iface().get_text(0, -1) == "kbd post", 10,
+                 "the found post in the editor")
+
+        # Move it to the next category (Shift+F10 this time).
+        keys("shift+F10")
+        menu_pick(vellum, "转移帖子到...")
+        vellum.window("转移帖子")
+        keys("Return")
+        wait_for(lambda: rows(vellum, "原创") == ["first"], 10, "the post to leave 原创")
+
+        # Categories switch with Ctrl+PgDn and Ctrl+Tab, and back.
+        keys("ctrl+Next")
+        wait_for(lambda: current_tab(vellum) == "转载", 10, "the tab 转载")
+        check(rows(vellum, "转载") == ["second", "kbd post"], "the moved post is in 转载")
+        keys("ctrl+Tab")
+        wait_for(lambda: current_tab(vellum) == "灌水", 10, "the tab 灌水")
+        keys("ctrl+shift+Tab")
+        wait_for(lambda: current_tab(vellum) == "转载", 10, "the tab 转载 again")
+
+        # Delete it from the toolbar, then take the deletion back in the list.
+        tab_to(vellum, "转载", {R.LIST})
+        keys("End")
+        tab_to(vellum, "删除当前贴子")
+        keys("space")
+        wait_for(lambda: rows(vellum, "转载") == ["second"], 10, "the deletion")
+        tab_to(vellum, "转载", {R.LIST})
+        keys("ctrl+z")
+        wait_for(lambda: rows(vellum, "转载") == ["second", "kbd post"], 10, "the undo")
+
+        # Every dialog opens and closes from the keyboard.
+        tab_to(vellum, "参数设置")
+        keys("space")
+        open_and_close(vellum, "参数设置")
+        tab_to(vellum, "关于软件")
+        keys("space")
+        open_and_close(vellum, "软件关于", "Return")
+        tab_to(vellum, "插入链接")
+        keys("space")
+        open_and_close(vellum, "插入UBB标签")
+        tab_to(vellum, "内容")
+        keys("Menu")
+        menu_pick(vellum, "查找替换")
+        open_and_close(vellum, "查找替换字符串")
+        keys("Menu")
+        menu_pick(vellum, "下载所有图片")
+        open_and_close(vellum, "下载文件")
+        tab_to(vellum, "转载", {R.LIST})
+        keys("Menu")
+        menu_pick(vellum, "自定义导出")
+        open_and_close(vellum, "自定义导出数据")
+        # The tray menu's commands from a toolbar button.
+        tab_to(vellum, "关于软件")
+        keys("Menu")
+        menu_pick(vellum, "关 于...")
+        open_and_close(vellum, "软件关于", "Return")
+    finally:
+        code = vellum.close()
+        path = os.path.join(vellum.home, "date", "Date2.dat")
+        saved = open(path, "rb").read() if os.path.exists(path) else b""
+        vellum.cleanup()
+    check(code == 0, "the program ended with %s" % code)
+    check(b"kbd post$TCSPLIT$typed without a mouse" in saved,
+          "the walked post is saved in its new category: %r" % saved)
+    print("1 passed, 0 failed")
+
+
+if __name__ == "__main__":
+    main(sys.argv[1])
