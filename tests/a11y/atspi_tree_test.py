@@ -83,6 +83,8 @@ def main(exe):
     vellum = Vellum(exe, posts=posts)
     try:
         main_window = vellum.window("VellumV4.3.1")
+        check(main_window.get_role() == R.FRAME,
+              "the main window is a frame, not a " + main_window.get_role_name())
         walk(main_window, MAIN_WINDOW, "main window")
         lists = [o for o in descendants(main_window) if o.get_role() == R.LIST and showing(o)]
         check(lists and lists[0].get_name() == "原创", "the list is named after its tab")

@@ -6,33 +6,21 @@ import os
 import sys
 import time
 
-from vellum_a11y import (Atspi, Vellum, check, descendants, focused, keys, showing, tab_to,
+from vellum_a11y import (Atspi, FocusTracker, Vellum, check, descendants, focused, keys, showing, tab_to,
                          type_text, wait_for)
 
 R = Atspi.Role
 FOCUSED = Atspi.StateType.FOCUSED
 
 
-def menu_pick(vellum, name):
-    """Moves down an open menu to the item of that name and chooses it."""
+def menu_pick(tracker, name, key="Down"):
+    """Moves along an open menu to the item of that name and chooses it."""
     for _ in range(14):
-        keys("Down")
-        obj = focused(vellum)
-        items = [o for o in menu_items(vellum) if o.get_name() == name]
-        if items and (obj == items[0] or items[0].get_state_set().contains(Atspi.StateType.SELECTED)
-                      or items[0].get_state_set().contains(FOCUSED)):
+        keys(key)
+        if tracker.name() == name:
             keys("Return")
             return
-    raise AssertionError("the menu has no item " + name)
-
-
-def menu_items(vellum):
-    for i in range(vellum.app.get_child_count()):
-        window = vellum.app.get_child_at_index(i)
-        if window is not None and showing(window):
-            for obj in descendants(window):
-                if obj.get_role() in (R.MENU_ITEM, R.CHECK_MENU_ITEM) and showing(obj):
-                    yield obj
+    raise AssertionError("the menu has no item %s (last focus: %s)" % (name, tracker.name()))
 
 
 def rows(vellum, tab):
@@ -59,6 +47,7 @@ def open_and_close(vellum, title, close_key="Escape"):
 
 def main(exe):
     vellum = Vellum(exe, posts={0: [("first", "one")], 1: [("second", "two")]})
+    tracker = FocusTracker()
     try:
         # The Tab order starts at the toolbar.
         keys("Tab")
@@ -76,18 +65,18 @@ def main(exe):
         # Find it through the list's menu (the Menu key).
         tab_to(vellum, "原创", {R.LIST})
         keys("Menu")
-        menu_pick(vellum, "查找帖子")
+        menu_pick(tracker, "查找帖子")
         vellum.window("查找帖子")
         type_text("kbd")
         keys("Return")
         title = lambda: [o for o in descendants(vellum.window("VellumV4.3.1"))
                          if o.get_name() == "标题：" and o.get_role() != R.LABEL][0]
-        wait_for(lambda: title().get_text_iface().get_text(0, -1) == "kbd post", 10,
+        wait_for(lambda: Atspi.Text.get_text(title(), 0, -1) == "kbd post", 10,
                  "the found post in the editor")
 
         # Move it to the next category (Shift+F10 this time).
         keys("shift+F10")
-        menu_pick(vellum, "转移帖子到...")
+        menu_pick(tracker, "转移帖子到...")
         vellum.window("转移帖子")
         keys("Return")
         wait_for(lambda: rows(vellum, "原创") == ["first"], 10, "the post to leave 原创")
@@ -123,19 +112,19 @@ def main(exe):
         open_and_close(vellum, "插入UBB标签")
         tab_to(vellum, "内容")
         keys("Menu")
-        menu_pick(vellum, "查找替换")
+        menu_pick(tracker, "查找替换")
         open_and_close(vellum, "查找替换字符串")
         keys("Menu")
-        menu_pick(vellum, "下载所有图片")
+        menu_pick(tracker, "下载所有图片", "Up")
         open_and_close(vellum, "下载文件")
         tab_to(vellum, "转载", {R.LIST})
         keys("Menu")
-        menu_pick(vellum, "自定义导出")
+        menu_pick(tracker, "自定义导出", "Up")
         open_and_close(vellum, "自定义导出数据")
         # The tray menu's commands from a toolbar button.
         tab_to(vellum, "关于软件")
         keys("Menu")
-        menu_pick(vellum, "关 于...")
+        menu_pick(tracker, "关 于...")
         open_and_close(vellum, "软件关于", "Return")
     finally:
         code = vellum.close()

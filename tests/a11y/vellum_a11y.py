@@ -14,7 +14,7 @@ import time
 import gi
 
 gi.require_version("Atspi", "2.0")
-from gi.repository import Atspi  # noqa: E402
+from gi.repository import Atspi, GLib  # noqa: E402
 
 SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
@@ -167,6 +167,36 @@ def tab_to(vellum, name, role=None, backwards=False):
     obj = focused(vellum)
     raise AssertionError("Tab never reached %s; the focus is on %s" % (
         name, obj.get_name() if obj is not None else "nothing"))
+
+
+class FocusTracker:
+    """Follows the focus as a screen reader does, through the bus's focus
+    events: pop-up menus are not children of the application, so their items
+    are known only by these."""
+
+    def __init__(self):
+        self.last = None
+        self.listener = Atspi.EventListener.new(self._on_event)
+        self.listener.register("object:state-changed:focused")
+
+    def _on_event(self, event):
+        if event.detail1 == 1:
+            self.last = event.source
+
+    def pump(self, seconds=0.3):
+        context = GLib.MainContext.default()
+        deadline = time.time() + seconds
+        while time.time() < deadline:
+            while context.iteration(False):
+                pass
+            time.sleep(0.02)
+
+    def name(self):
+        self.pump()
+        try:
+            return self.last.get_name() if self.last is not None else None
+        except GLib.Error:
+            return None
 
 
 def keys(*names):
