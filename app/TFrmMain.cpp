@@ -89,6 +89,7 @@ QToolButton* makeToolButton(QWidget* parent, const char* name, const char* iconN
 TFrmMain::TFrmMain(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("FrmMain"));
     // A top-level QWidget is no frame to a screen reader unless it says so.
+    Accessibility::install();
     Accessibility::setRole(this, QAccessible::Window);
     setWindowIcon(Icons::get(QString::fromLatin1(Icons::Program)));
     buildLayout();

@@ -4,6 +4,7 @@
 #include "ui/Icons.h"
 #include "ui/Skin.h"
 
+#include <QAccessible>
 #include <QGuiApplication>
 #include <QLinearGradient>
 #include <QMouseEvent>
@@ -100,6 +101,12 @@ void ToastPopup::show(const QString& title, const QString& text) {
         move(hiddenPosition());
         QWidget::show();
         raise();
+        {
+            // Qt keeps quiet about tool-tip windows appearing; a notice must
+            // be heard, so it says so itself.
+            QAccessibleEvent shown(this, QAccessible::ObjectShow);
+            QAccessible::updateAccessibility(&shown);
+        }
         slideTo(restingPosition(), Phase::SlidingIn);
         return;
     }

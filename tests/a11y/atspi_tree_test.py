@@ -4,7 +4,8 @@ and fails on any control that takes the focus without a name, or with a role
 that is not a control's, and on the named controls whose role is wrong."""
 import sys
 
-from vellum_a11y import (Atspi, Vellum, check, descendants, find, focus, keys, showing, tab_to,
+from vellum_a11y import (Atspi, BusEvents, Vellum, check, descendants, find, focus, keys,
+                         showing, tab_to,
                          wait_for)
 
 R = Atspi.Role
@@ -81,6 +82,7 @@ def main(exe):
     posts = {0: [("第一帖", "[img]http://127.0.0.1:9/a.png[/img]"), ("", "")],
              1: [("another", "text")]}
     vellum = Vellum(exe, posts=posts)
+    events = BusEvents()
     try:
         main_window = vellum.window("VellumV4.3.1")
         check(main_window.get_role() == R.FRAME,
@@ -106,7 +108,7 @@ def main(exe):
         wait_for(lambda: not showing(settings), 10, "the settings to close")
 
         # The memo's menu, from the keyboard: its last item downloads.
-        tab_to(vellum, "原创", {R.LIST})
+        tab_to(events, "原创", {R.LIST})
         keys("Home")
         memo = [o for o in descendants(main_window) if o.get_name() == "内容"
                 and o.get_role() != R.LABEL][0]
@@ -117,7 +119,7 @@ def main(exe):
         keys("Escape")
         wait_for(lambda: not showing(download), 10, "the download window to close")
 
-        tab_to(vellum, "原创", {R.LIST})
+        tab_to(events, "原创", {R.LIST})
         keys("Menu", "Up", "Return")
         export = vellum.window("自定义导出数据")
         walk(export, EXPORT, "export")

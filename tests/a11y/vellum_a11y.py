@@ -20,11 +20,14 @@ SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__f
 
 
 class Vellum:
-    def __init__(self, exe, posts=None, extra_env=None):
+    def __init__(self, exe, posts=None, extra_env=None, post_url=None):
         self.root = tempfile.mkdtemp(prefix="vellum-a11y-")
         self.home = os.path.join(self.root, "home")
         os.makedirs(os.path.join(self.home, "date"))
         shutil.copy(os.path.join(SOURCE_DIR, "dist", "config.ini"), self.home)
+        if post_url:
+            with open(os.path.join(self.home, "config.ini"), "ab") as f:
+                f.write(b"\r\n[PostData]\r\nURL=" + post_url.encode() + b"\r\n")
         for index, lines in (posts or {}).items():
             with open(os.path.join(self.home, "date", "Date%d.dat" % (index + 1)), "wb") as f:
                 for title, content in lines:
@@ -146,42 +149,41 @@ def focus(obj):
              "the focus on " + obj.get_name())
 
 
-def focused(vellum):
-    for i in range(vellum.app.get_child_count()):
-        window = vellum.app.get_child_at_index(i)
-        if window is None or not showing(window):
-            continue
-        for obj in descendants(window):
-            if obj.get_state_set().contains(Atspi.StateType.FOCUSED) and showing(obj):
-                return obj
-    return None
-
-
-def tab_to(vellum, name, role=None, backwards=False):
+def tab_to(events, name, role=None, backwards=False):
     """Presses Tab until the focus is on the control of that name."""
     for _ in range(40):
-        obj = focused(vellum)
+        obj = events.focus()
         if obj is not None and obj.get_name() == name and (role is None or obj.get_role() in role):
             return obj
         keys("shift+Tab" if backwards else "Tab")
-    obj = focused(vellum)
+    obj = events.focus()
     raise AssertionError("Tab never reached %s; the focus is on %s" % (
         name, obj.get_name() if obj is not None else "nothing"))
 
 
-class FocusTracker:
-    """Follows the focus as a screen reader does, through the bus's focus
-    events: pop-up menus are not children of the application, so their items
-    are known only by these."""
+class BusEvents:
+    """Follows the program as a screen reader does, through the bus's events:
+    where the focus goes (pop-up menus are not children of the application,
+    so their items are known only by this), and what appears or is renamed
+    without the focus moving (a notice, a status)."""
 
     def __init__(self):
         self.last = None
+        self.heard = []
         self.listener = Atspi.EventListener.new(self._on_event)
-        self.listener.register("object:state-changed:focused")
+        for kind in ("object:state-changed:focused", "object:state-changed:showing",
+                     "object:property-change:accessible-name"):
+            self.listener.register(kind)
 
     def _on_event(self, event):
-        if event.detail1 == 1:
-            self.last = event.source
+        if event.type == "object:state-changed:focused":
+            if event.detail1 == 1:
+                self.last = event.source
+            return
+        try:
+            self.heard.append((event.type, event.source.get_role(), event.source.get_name()))
+        except GLib.Error:
+            pass
 
     def pump(self, seconds=0.3):
         context = GLib.MainContext.default()
@@ -191,12 +193,32 @@ class FocusTracker:
                 pass
             time.sleep(0.02)
 
-    def name(self):
+    def focus(self):
+        """The control that has the keyboard; a list for its current row."""
         self.pump()
+        obj = self.last
         try:
-            return self.last.get_name() if self.last is not None else None
+            if obj is not None and obj.get_role() in (Atspi.Role.LIST_ITEM,
+                                                      Atspi.Role.TABLE_CELL):
+                return obj.get_parent()
         except GLib.Error:
             return None
+        return obj
+
+    def name(self):
+        obj = self.focus()
+        try:
+            return self.last.get_name() if obj is not None else None
+        except GLib.Error:
+            return None
+
+    def wait_heard(self, kind, role, name, timeout=10):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            self.pump(0.2)
+            if (kind, role, name) in self.heard:
+                return
+        raise AssertionError("never heard %s from a %s '%s'" % (kind, role.value_nick, name))
 
 
 def keys(*names):
