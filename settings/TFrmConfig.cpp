@@ -336,7 +336,7 @@ QWidget* TFrmConfig::buildTabUbb() {
     };
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(6);
-    grid->setVerticalSpacing(3);
+    grid->setVerticalSpacing(2);
     int r = 0;
     for (const Row& row : rows) {
         auto* edit = named(new QLineEdit(page), row.name);
@@ -348,12 +348,13 @@ QWidget* TFrmConfig::buildTabUbb() {
         caption->setBuddy(edit);
         grid->addWidget(caption, r, 0);
         grid->addWidget(edit, r, 1);
+        ++r;
+        // The placeholders go under their field, which keeps its width.
         if (!row.placeholders.isEmpty()) {
             auto* label = note(row.placeholders, page);
             label->setProperty("tone", QStringLiteral("muted"));
-            grid->addWidget(label, r, 2);
+            grid->addWidget(label, r++, 1);
         }
-        ++r;
     }
     grid->setColumnStretch(1, 1);
 

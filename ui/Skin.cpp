@@ -144,17 +144,28 @@ QString styleSheet(Variant v) {
         "QStatusBar::item { border: none; }"
         "QLabel[tone=\"warning\"] { color: %11; }"
         "QLabel[tone=\"muted\"] { color: %12; }");
+    // Fusion outlines an empty check box in a shade of the window colour,
+    // which a dark ground swallows; the dark variant draws the outline.
+    const QString darkIndicators = QStringLiteral(
+        "QCheckBox::indicator:unchecked, QAbstractItemView::indicator:unchecked {"
+        "  border: 1px solid #8d99a5; border-radius: 2px; background-color: #1c1f23; }"
+        "QRadioButton::indicator:unchecked {"
+        "  border: 1px solid #8d99a5; border-radius: 6px; background-color: #1c1f23; }"
+        // So is Fusion's focus rectangle around their captions.
+        "QCheckBox, QRadioButton { border: 1px solid transparent; }"
+        "QCheckBox:focus, QRadioButton:focus { border: 1px dotted #9cc3e6; }");
     const Colours& c = colours(v);
-    return sheet
-        .arg(c.text.name(), c.tipBase.name(), c.border.name(),
-             dark ? QStringLiteral("#3b434c") : QStringLiteral("#e2eaf2"),
-             dark ? QStringLiteral("#2f4b63") : QStringLiteral("#d3dfea"),
-             dark ? QStringLiteral("#5f87aa") : QStringLiteral("#8fa9bf"),
-             dark ? QStringLiteral("#9cc3e6") : QStringLiteral("#1c4f7c"), c.mid.name(),
-             dark ? QStringLiteral("#6fa3d1") : c.highlight.name())
-        .arg(dark ? QStringLiteral("#3a4149") : QStringLiteral("#d5dde5"),
-             dark ? QStringLiteral("#ff8a80") : QStringLiteral("#c00000"),
-             dark ? QStringLiteral("#a9b4bf") : QStringLiteral("#606060"));
+    return (dark ? darkIndicators : QString()) +
+           sheet
+               .arg(c.text.name(), c.tipBase.name(), c.border.name(),
+                    dark ? QStringLiteral("#3b434c") : QStringLiteral("#e2eaf2"),
+                    dark ? QStringLiteral("#2f4b63") : QStringLiteral("#d3dfea"),
+                    dark ? QStringLiteral("#5f87aa") : QStringLiteral("#8fa9bf"),
+                    dark ? QStringLiteral("#9cc3e6") : QStringLiteral("#1c4f7c"), c.mid.name(),
+                    dark ? QStringLiteral("#6fa3d1") : c.highlight.name())
+               .arg(dark ? QStringLiteral("#3a4149") : QStringLiteral("#d5dde5"),
+                    dark ? QStringLiteral("#ff8a80") : QStringLiteral("#c00000"),
+                    dark ? QStringLiteral("#a9b4bf") : QStringLiteral("#606060"));
 }
 
 QString styleSheet() {
