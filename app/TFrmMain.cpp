@@ -461,7 +461,7 @@ void TFrmMain::closeSequence(bool interactive) {
         std::fprintf(stderr, "vellum: categories saved in %lld ms\n",
                      static_cast<long long>(timer.elapsed()));
     try {
-        IniFile(iniPath()).writeInteger("Common", "WinState", winStateAtClose());
+        writeWindowState();
     } catch (const VellumError& e) {
         std::fprintf(stderr, "vellum: %s\n", e.message().toLocal8Bit().constData());
         if (interactive)

@@ -166,6 +166,8 @@ class TFrmMain : public QWidget {
     bool isDockingActive() const;
     // The WinState that closing writes.
     int winStateAtClose() const;
+    // At close: the form (WinState) and the place (WinLeft, WinTop).
+    void writeWindowState();
 
   signals:
     // The close sequence has run; the program should end.
