@@ -18,6 +18,11 @@ QVariant CategoryListModel::data(const QModelIndex& index, int role) const {
         const QByteArray& line = m_store->record(m_category, index.row());
         return AnsiCodePage::toUnicode(DecodePostPart(line, 1));
     }
+    if (role == Qt::AccessibleTextRole) {
+        // A row without a title still needs something a screen reader can say.
+        const QString title = data(index, Qt::DisplayRole).toString();
+        return title.trimmed().isEmpty() ? QStringLiteral("（无标题）") : title;
+    }
     return {};
 }
 

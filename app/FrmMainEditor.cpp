@@ -28,33 +28,27 @@ void TFrmMain::setupEditorBehaviour() {
     meoContent->setTabChangesFocus(true);
     LongLineWrap::install(meoContent);
 
-    QList<QWidget*> chain{edtTitle, meoContent};
+    // Reading order: the toolbar, the title, the content's buttons and the
+    // memo, the form switch, the current category tab, then its list.
+    QList<QWidget*> chain{btnNew,   btnSave, btnDel,      btnConfig,
+                          btnAbout, btnHelp, btnPostData, edtTitle};
     for (const char* name : {"btnUrl", "btnImg", "btnFlash", "btnRm", "btnMp", "SpeedButton1"})
         if (auto* button = findChild<QToolButton*>(QString::fromLatin1(name)))
             chain << button;
-    // The category tabs, then the list of the tab shown.
-    for (QToolButton* tab : m_tabHeader->findChildren<QToolButton*>()) {
-        tab->setFocusPolicy(Qt::TabFocus);
-        chain << tab;
-    }
-    for (QListView* list : m_lists)
-        chain << list;
-    for (QToolButton* button :
-         {btnNew, btnSave, btnDel, btnConfig, btnAbout, btnHelp, btnPostData, BitBtn1})
-        chain << button;
+    chain << meoContent << BitBtn1;
     for (QWidget* w : chain)
         if (qobject_cast<QToolButton*>(w))
             w->setFocusPolicy(Qt::TabFocus);
+    // The tab header makes only the current tab a stop of its own.
+    for (QToolButton* tab : m_tabHeader->findChildren<QToolButton*>())
+        chain << tab;
+    for (QListView* list : m_lists)
+        chain << list;
     // The page control's own tab bar is hidden behind the tab header; as a
     // stop of its own it would swallow the focus.
     mPage->setFocusPolicy(Qt::NoFocus);
     for (int i = 1; i < chain.size(); ++i)
         QWidget::setTabOrder(chain[i - 1], chain[i]);
-    // Flat tool buttons show no frame of their own, so the focus needs one.
-    const QString focusFrame = QStringLiteral("QToolButton:focus { border: 1px dotted #1c4f7c;"
-                                              " background-color: #e2eaf2; }");
-    setStyleSheet(focusFrame);
-    m_tabHeader->setStyleSheet(m_tabHeader->styleSheet() + focusFrame);
 
     for (int k = 0; k < kCategories; ++k)
         connect(m_lists[k]->selectionModel(), &QItemSelectionModel::selectionChanged, this,

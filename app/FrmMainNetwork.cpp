@@ -9,6 +9,7 @@
 #include "net/UsageCount.h"
 #include "platform/Paths.h"
 #include "platform/VellumError.h"
+#include "ui/Accessibility.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -28,7 +29,11 @@ void TFrmMain::setupNetwork() {
     Http::ResetAbort();
     m_submitter = new RemoteSubmitter(btnPostData, this);
     connect(btnPostData, &QToolButton::clicked, this, &TFrmMain::PostData);
-    connect(m_submitter, &RemoteSubmitter::outcome, m_statusPanels[1], &QLabel::setText);
+    connect(m_submitter, &RemoteSubmitter::outcome, m_statusPanels[1],
+            [panel = m_statusPanels[1]](const QString& text) {
+                panel->setText(text);
+                Accessibility::announce(panel, text);
+            });
     connect(qApp, &QCoreApplication::aboutToQuit, this, &TFrmMain::cancelTransfers);
 }
 

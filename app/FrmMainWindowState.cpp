@@ -7,6 +7,7 @@
 #include "settings/IniFile.h"
 #include "ui/CaptionBand.h"
 #include "ui/DockingDecisions.h"
+#include "ui/KeyboardMenus.h"
 #include "ui/MagneticDock.h"
 #include "ui/ProductAddresses.h"
 #include "ui/ShellOpen.h"
@@ -52,6 +53,8 @@ void TFrmMain::createTrayIcon() {
     CoolTrayIcon1->setToolTip(windowTitle());
     PopupMenu = new TrayMenu(this);
     CoolTrayIcon1->setContextMenu(PopupMenu);
+    // The tray menu's commands, from the keyboard and where there is no tray.
+    KeyboardMenus::offerWindowMenu(this, PopupMenu);
     connect(CoolTrayIcon1, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
                 if (reason == QSystemTrayIcon::Trigger)

@@ -26,8 +26,10 @@
 #include "settings/TFrmConfig.h"
 #include "store/BackgroundSaver.h"
 #include "store/TDateMan.h"
+#include "ui/Accessibility.h"
 #include "ui/Icons.h"
 #include "ui/MultiRowTabHeader.h"
+#include "ui/Skin.h"
 #include "ui/ToastPopup.h"
 #include "ui/WindowForms.h"
 
@@ -87,6 +89,9 @@ QToolButton* makeToolButton(QWidget* parent, const char* name, const char* iconN
 
 TFrmMain::TFrmMain(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("FrmMain"));
+    // A top-level QWidget is no frame to a screen reader unless it says so.
+    Accessibility::install();
+    Accessibility::setRole(this, QAccessible::Window);
     setWindowIcon(Icons::get(QString::fromLatin1(Icons::Program)));
     buildLayout();
     MSNPopUp1 = new ToastPopup(this);
@@ -237,15 +242,18 @@ void TFrmMain::buildLayout() {
     m_editorColumn = editor;
     editor->setSpacing(3);
     auto* titleRow = new QHBoxLayout();
-    titleRow->addWidget(new QLabel(QStringLiteral("标题："), this));
+    auto* titleLabel = new QLabel(QStringLiteral("标题："), this);
+    titleRow->addWidget(titleLabel);
     edtTitle = new QLineEdit(this);
     edtTitle->setObjectName(QStringLiteral("edtTitle"));
+    titleLabel->setBuddy(edtTitle);
     titleRow->addWidget(edtTitle, 1);
     editor->addLayout(titleRow);
 
     auto* contentRow = new QHBoxLayout();
     contentRow->setSpacing(1);
-    contentRow->addWidget(new QLabel(QStringLiteral("内容"), this));
+    auto* contentLabel = new QLabel(QStringLiteral("内容"), this);
+    contentRow->addWidget(contentLabel);
     contentRow->addStretch(1);
     const struct {
         const char* name;
@@ -266,6 +274,7 @@ void TFrmMain::buildLayout() {
     editor->addLayout(contentRow);
     meoContent = new QPlainTextEdit(this);
     meoContent->setObjectName(QStringLiteral("meoContent"));
+    contentLabel->setBuddy(meoContent);
     editor->addWidget(meoContent, 1);
     body->addLayout(editor, 1);
 
@@ -296,9 +305,11 @@ void TFrmMain::buildLayout() {
         list->setItemDelegate(new PostRowDelegate(glyph, list));
         list->setFont(font);
         list->setContextMenuPolicy(Qt::CustomContextMenu);
-        QPalette pal = list->palette();
-        pal.setColor(QPalette::Base, QColor(240, 251, 255));
-        list->setPalette(pal);
+        if (Skin::listBase().isValid()) { // a high-contrast desktop keeps its own
+            QPalette pal = list->palette();
+            pal.setColor(QPalette::Base, Skin::listBase());
+            list->setPalette(pal);
+        }
         layout->addWidget(list);
         mPage->addTab(sheet, QStringLiteral("Tab%1").arg(k + 1));
         m_tabSheets[k] = sheet;
@@ -316,8 +327,10 @@ void TFrmMain::buildLayout() {
 
     for (QWidget* w : {static_cast<QWidget*>(edtTitle), static_cast<QWidget*>(meoContent)}) {
         w->setFont(font);
+        if (!Skin::editorBase().isValid())
+            continue;
         QPalette pal = w->palette();
-        pal.setColor(QPalette::Base, QColor(252, 252, 252));
+        pal.setColor(QPalette::Base, Skin::editorBase());
         w->setPalette(pal);
     }
 
@@ -391,6 +404,7 @@ void TFrmMain::createDialogs() {
     installMarkupTools();
     wireDownloadMenu();
     keepFieldsSingleLine();
+    Accessibility::nameControls(this);
 }
 
 void TFrmMain::openSettings() {

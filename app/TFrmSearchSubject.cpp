@@ -12,9 +12,11 @@ TFrmSearchSubject::TFrmSearchSubject(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("查找帖子"));
     setFixedDialogFrame(this, 300, 64);
     auto* layout = new QHBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("标题"), this));
+    auto* label = new QLabel(QStringLiteral("标题"), this);
+    layout->addWidget(label);
     m_edit = new QLineEdit(this);
     m_edit->setObjectName(QStringLiteral("edtSearchSubject"));
+    label->setBuddy(m_edit);
     layout->addWidget(m_edit, 1);
     auto* button = new QPushButton(QStringLiteral("查 找"), this);
     button->setObjectName(QStringLiteral("btnSearch"));

@@ -69,6 +69,8 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent) {
     ok->setObjectName(QStringLiteral("btnOK"));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    // The links are Tab stops too; Enter on opening means OK, not a link.
+    ok->setFocus();
     text->addWidget(ok, 0, Qt::AlignRight);
     root->addLayout(text, 1);
 }

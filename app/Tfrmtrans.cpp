@@ -12,9 +12,11 @@ Tfrmtrans::Tfrmtrans(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("转移帖子"));
     setFixedDialogFrame(this, 320, 64);
     auto* layout = new QHBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("将该贴转移到："), this));
+    auto* label = new QLabel(QStringLiteral("将该贴转移到："), this);
+    layout->addWidget(label);
     m_combo = new QComboBox(this);
     m_combo->setObjectName(QStringLiteral("cbxclass"));
+    label->setBuddy(m_combo);
     m_combo->setEditable(false);
     layout->addWidget(m_combo, 1);
     auto* button = new QPushButton(QStringLiteral("转 移"), this);

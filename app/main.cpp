@@ -8,6 +8,8 @@
 #include "platform/ShowWindowChannel.h"
 #include "platform/SignalWatcher.h"
 #include "platform/VellumError.h"
+#include "ui/Accessibility.h"
+#include "ui/KeyboardMenus.h"
 #include "ui/Skin.h"
 #include "ui/WindowPlatform.h"
 
@@ -41,6 +43,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vellum"));
     QApplication::setQuitOnLastWindowClosed(false);
+    Accessibility::install();
+    KeyboardMenus::install();
     Skin::apply(app);
     QtChinese::install();
 

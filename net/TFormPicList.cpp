@@ -44,11 +44,13 @@ TFormPicList::TFormPicList(QWidget* parent)
 
     Label1 = new QLabel(QStringLiteral("图片过滤："), this);
     Label1->setObjectName(QStringLiteral("Label1"));
+    clbpiclist->setAccessibleName(windowTitle());
 
     cbbwh = new QComboBox(this);
     cbbwh->setObjectName(QStringLiteral("cbbwh"));
     cbbwh->addItems({kAll, kHeight, kWidth, kAddress});
     cbbwh->setCurrentIndex(0);
+    Label1->setBuddy(cbbwh);
 
     cbbgl = new QComboBox(this);
     cbbgl->setObjectName(QStringLiteral("cbbgl"));

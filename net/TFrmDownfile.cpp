@@ -104,6 +104,8 @@ TFrmDownfile::TFrmDownfile(const QString& iniPath, QWidget* parent)
     Label1->setObjectName(QStringLiteral("Label1"));
     edtsavepath = new QLineEdit(this);
     edtsavepath->setObjectName(QStringLiteral("edtsavepath"));
+    Label1->setBuddy(edtsavepath);
+    clbfilelist->setAccessibleName(QStringLiteral("要下载的图片"));
     btnselectpath = makeButton(QStringLiteral("浏览"), "btnselectpath", this);
     btnok = makeButton(QStringLiteral("开始下载"), "btnok", this);
     btncancel = makeButton(QStringLiteral("退 出"), "btncancel", this);

@@ -82,6 +82,7 @@ Tfrmexportdata::Tfrmexportdata(const QString& programDir, QWidget* parent)
     meoexportrule = new QPlainTextEdit(this);
     meoexportrule->setObjectName(QStringLiteral("meoexportrule"));
     meoexportrule->setLineWrapMode(QPlainTextEdit::NoWrap);
+    meoexportrule->setAccessibleName(QStringLiteral("导出规则"));
     Label2 = makeLabel(this, "Label2", QStringLiteral("变量说明："));
     Label3 = makeLabel(this, "Label3", QStringLiteral("$title - 帖子标题"));
     Label4 = makeLabel(this, "Label4", QStringLiteral("$content - 帖子内容"));

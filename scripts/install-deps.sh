@@ -9,6 +9,7 @@ PACKAGES=(
   libgtest-dev libbenchmark-dev libxcb1-dev
   xvfb xauth xclip xdotool x11-utils openbox trayer sox python3 fonts-wqy-microhei
   zip
+  dbus at-spi2-core python3-pyatspi
   libssl-dev openssl qt6-translations-l10n
   chromium firefox-esr nodejs
 )

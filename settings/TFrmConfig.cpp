@@ -211,7 +211,7 @@ QWidget* TFrmConfig::buildTabSet() {
     grid->addWidget(note(QStringLiteral("(连续发贴专用)"), after), 1, 1);
     grid->setColumnStretch(2, 1);
     auto* footnote = note(QStringLiteral("*设置帖子内容后即表示发贴完成。"), after);
-    footnote->setStyleSheet(QStringLiteral("color: #808080;"));
+    footnote->setProperty("tone", QStringLiteral("muted"));
     auto* al = new QVBoxLayout(after);
     tighten(al);
     al->addLayout(grid);
@@ -232,6 +232,7 @@ QWidget* TFrmConfig::buildTabQuick() {
     Meoquick->setTabChangesFocus(true);
     CobQuick = named(new QComboBox(notes), "CobQuick");
     CobQuick->setEditable(false);
+    CobQuick->setToolTip(QStringLiteral("回复内容编号"));
     btnQuickAdd = named(new QPushButton(QStringLiteral("增 加"), notes), "btnQuickAdd");
     BtnQuickDel = named(new QPushButton(QStringLiteral("删 除"), notes), "BtnQuickDel");
     for (QWidget* w : {static_cast<QWidget*>(CobQuick), static_cast<QWidget*>(btnQuickAdd),
@@ -301,7 +302,7 @@ QWidget* TFrmConfig::buildTabTab() {
     side->addWidget(btndeltab);
     side->addStretch(1);
     auto* restart = note(QStringLiteral("分类设置需要重新运行程序方生效！"), list);
-    restart->setStyleSheet(QStringLiteral("color: #c00000;"));
+    restart->setProperty("tone", QStringLiteral("warning"));
     restart->setWordWrap(true);
     side->addWidget(restart);
 
@@ -335,25 +336,30 @@ QWidget* TFrmConfig::buildTabUbb() {
     };
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(6);
-    grid->setVerticalSpacing(3);
+    grid->setVerticalSpacing(2);
     int r = 0;
     for (const Row& row : rows) {
         auto* edit = named(new QLineEdit(page), row.name);
         edit->setToolTip(row.hint);
         edit->setPlaceholderText(row.hint);
         *row.edit = edit;
-        grid->addWidget(edit, r, 0);
+        // The hint as a visible label too, read with the field.
+        auto* caption = note(row.hint, page);
+        caption->setBuddy(edit);
+        grid->addWidget(caption, r, 0);
+        grid->addWidget(edit, r, 1);
+        ++r;
+        // The placeholders go under their field, which keeps its width.
         if (!row.placeholders.isEmpty()) {
             auto* label = note(row.placeholders, page);
-            label->setStyleSheet(QStringLiteral("color: #606060;"));
-            grid->addWidget(label, r, 1);
+            label->setProperty("tone", QStringLiteral("muted"));
+            grid->addWidget(label, r++, 1);
         }
-        ++r;
     }
-    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(1, 1);
 
     auto* advice = note(QStringLiteral("此处设置将直接影响内容转换结果，建议使用默认值。"), page);
-    advice->setStyleSheet(QStringLiteral("color: #c00000;"));
+    advice->setProperty("tone", QStringLiteral("warning"));
     btndefubb = named(new QPushButton(QStringLiteral("恢复默认值"), page), "btndefubb");
     btndefubb->setAutoDefault(false);
     connect(btndefubb, &QPushButton::clicked, this, &TFrmConfig::btndefubbClick);
@@ -373,6 +379,8 @@ QWidget* TFrmConfig::buildTabUbb() {
 QWidget* TFrmConfig::buildTabPostData() {
     auto* page = named(new QWidget, "TabPostData");
     edtposturl = named(new QLineEdit(page), "edtposturl");
+    auto* urlLabel = note(QStringLiteral("接受帖子数据的网上脚本文件地址：(ASP,JSP,PHP等)"), page);
+    urlLabel->setBuddy(edtposturl);
     auto* urlRow = new QHBoxLayout;
     urlRow->addWidget(edtposturl, 1);
     urlRow->addWidget(note(QStringLiteral("(http开头)"), page));
@@ -380,8 +388,7 @@ QWidget* TFrmConfig::buildTabPostData() {
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(8, 6, 8, 6);
     layout->setSpacing(2);
-    layout->addWidget(
-        note(QStringLiteral("接受帖子数据的网上脚本文件地址：(ASP,JSP,PHP等)"), page));
+    layout->addWidget(urlLabel);
     layout->addLayout(urlRow);
     layout->addSpacing(4);
     layout->addWidget(
@@ -399,7 +406,7 @@ QWidget* TFrmConfig::buildTabPostData() {
     layout->addSpacing(4);
     auto* advice =
         note(QStringLiteral("该功能需要使用者编写简单的后台接收数据代码，推荐站长使用！"), page);
-    advice->setStyleSheet(QStringLiteral("color: #c00000;"));
+    advice->setProperty("tone", QStringLiteral("warning"));
     layout->addWidget(advice);
     layout->addStretch(1);
     return page;

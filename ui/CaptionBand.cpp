@@ -16,11 +16,12 @@ QToolButton* captionButton(QWidget* parent, const char* name, const QString& gly
     button->setText(glyph);
     button->setToolTip(hint);
     button->setAutoRaise(true);
-    button->setFocusPolicy(Qt::NoFocus);
+    button->setFocusPolicy(Qt::TabFocus);
     button->setFixedSize(18, 16);
     button->setStyleSheet(QStringLiteral("QToolButton { color: white; border: none; padding: 0; }"
                                          "QToolButton:hover { background-color: #5f87aa; }"
-                                         "QToolButton:pressed { background-color: #2f4a60; }"));
+                                         "QToolButton:pressed { background-color: #2f4a60; }"
+                                         "QToolButton:focus { border: 1px dotted white; }"));
     return button;
 }
 } // namespace

@@ -1,26 +1,35 @@
 #include "ui/LinkLabel.h"
 
+#include "ui/Accessibility.h"
 #include "ui/ShellOpen.h"
+#include "ui/Skin.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 LinkLabel::LinkLabel(const QString& text, const QUrl& address, QWidget* parent)
     : QLabel(text, parent), m_address(address) {
     setCursor(Qt::PointingHandCursor);
     setToolTip(address.toDisplayString());
+    setFocusPolicy(Qt::StrongFocus);
+    Accessibility::setRole(this, QAccessible::Link);
     setState(State::Normal);
 }
 
 void LinkLabel::setState(State state) {
     m_state = state;
     QPalette pal = palette();
-    const QColor colour = state == State::Pressed   ? QColor(Qt::red)
-                          : state == State::Hovered ? QColor(Qt::blue)
-                                                    : QColor(0x1f, 0x2a, 0x33);
+    // The light skin's red and blue would vanish on a dark ground.
+    const bool light = Skin::variant() == Skin::Variant::Light;
+    const QPalette skin = Skin::palette();
+    const QColor colour =
+        state == State::Pressed   ? (light ? QColor(Qt::red) : skin.color(QPalette::BrightText))
+        : state == State::Hovered ? (light ? QColor(Qt::blue) : skin.color(QPalette::Link))
+                                  : skin.color(QPalette::WindowText);
     pal.setColor(QPalette::WindowText, colour);
     setPalette(pal);
     QFont f = font();
-    f.setUnderline(state != State::Normal);
+    f.setUnderline(state != State::Normal || hasFocus());
     setFont(f);
 }
 
@@ -46,8 +55,30 @@ void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
         return QLabel::mouseReleaseEvent(event);
     const bool inside = rect().contains(event->position().toPoint());
     setState(inside ? State::Hovered : State::Normal);
-    if (inside) {
-        ShellOpen::open(m_address);
-        emit opened(m_address);
+    if (inside)
+        open();
+}
+
+void LinkLabel::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) {
+        open();
+        return;
     }
+    QLabel::keyPressEvent(event);
+}
+
+void LinkLabel::focusInEvent(QFocusEvent* event) {
+    QLabel::focusInEvent(event);
+    setState(m_state);
+}
+
+void LinkLabel::focusOutEvent(QFocusEvent* event) {
+    QLabel::focusOutEvent(event);
+    setState(m_state);
+}
+
+void LinkLabel::open() {
+    ShellOpen::open(m_address);
+    emit opened(m_address);
 }

@@ -1,5 +1,11 @@
 #include "ui/MultiRowTabHeader.h"
 
+#include "ui/Accessibility.h"
+#include "ui/Skin.h"
+
+#include <QAbstractItemView>
+#include <QKeyEvent>
+#include <QShortcut>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
@@ -13,13 +19,54 @@ MultiRowTabHeader::MultiRowTabHeader(QTabWidget* tabs, QWidget* parent)
     : QWidget(parent), m_tabs(tabs) {
     setObjectName(QStringLiteral("mPageTabs"));
     m_tabs->tabBar()->hide();
-    setStyleSheet(QStringLiteral(
-        "QToolButton { border: 1px solid #b9c6d3; border-bottom: none; border-top-left-radius: 4px;"
-        " border-top-right-radius: 4px; background: #e6edf4; padding: 1px 4px; color: #2b3a48; }"
-        "QToolButton:hover { background: #f2f6fa; }"
-        "QToolButton:checked { background: #ffffff; font-weight: bold; color: #1c4f7c; }"));
+    setStyleSheet(Skin::tabHeaderStyleSheet());
+    Accessibility::setRole(this, QAccessible::PageTabList);
+    setAccessibleName(QStringLiteral("帖子分类"));
     connect(m_tabs, &QTabWidget::currentChanged, this, &MultiRowTabHeader::sync);
+    const struct {
+        QKeySequence keys;
+        int step;
+    } switches[] = {{QKeySequence(Qt::CTRL | Qt::Key_Tab), 1},
+                    {QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1},
+                    {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), -1},
+                    {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), -1},
+                    {QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1}};
+    for (const auto& s : switches) {
+        auto* shortcut = new QShortcut(s.keys, this);
+        const int by = s.step;
+        connect(shortcut, &QShortcut::activated, this, [this, by] { step(by); });
+    }
     sync();
+}
+
+void MultiRowTabHeader::step(int by) {
+    const int count = m_tabs->count();
+    for (int i = 1; i <= count; ++i) {
+        const int index = ((m_tabs->currentIndex() + by * i) % count + count) % count;
+        if (m_tabs->isTabVisible(index)) {
+            const bool focused = hasFocus() || isAncestorOf(focusWidget());
+            m_tabs->setCurrentIndex(index);
+            sync();
+            if (focused && index < m_buttons.size())
+                m_buttons[index]->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
+}
+
+bool MultiRowTabHeader::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && m_buttons.contains(watched)) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Right || key == Qt::Key_Down) {
+            step(1);
+            return true;
+        }
+        if (key == Qt::Key_Left || key == Qt::Key_Up) {
+            step(-1);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void MultiRowTabHeader::sync() {
@@ -28,6 +75,8 @@ void MultiRowTabHeader::sync() {
         auto* button = new QToolButton(this);
         button->setCheckable(true);
         button->setFocusPolicy(Qt::NoFocus);
+        button->installEventFilter(this);
+        Accessibility::setRole(button, QAccessible::PageTab);
         connect(button, &QToolButton::clicked, this, [this, index] {
             m_tabs->setCurrentIndex(index);
             sync();
@@ -41,6 +90,16 @@ void MultiRowTabHeader::sync() {
         button->setToolTip(exists ? m_tabs->tabToolTip(i) : QString());
         button->setChecked(exists && i == m_tabs->currentIndex());
         button->setVisible(exists && m_tabs->isTabVisible(i));
+        // Only the current tab is a Tab stop; the arrows reach the others.
+        button->setFocusPolicy(button->isChecked() ? Qt::TabFocus : Qt::NoFocus);
+        if (!exists)
+            continue;
+        if (auto* view = m_tabs->widget(i)->findChild<QAbstractItemView*>()) {
+            if (view->accessibleName() != m_tabs->tabText(i))
+                view->setAccessibleName(m_tabs->tabText(i));
+            if (view->accessibleDescription() != m_tabs->tabToolTip(i))
+                view->setAccessibleDescription(m_tabs->tabToolTip(i));
+        }
     }
     relayout();
 }

@@ -1,8 +1,10 @@
 #include "ui/ToastPopup.h"
 
+#include "ui/Accessibility.h"
 #include "ui/Icons.h"
 #include "ui/Skin.h"
 
+#include <QAccessible>
 #include <QGuiApplication>
 #include <QLinearGradient>
 #include <QMouseEvent>
@@ -25,6 +27,9 @@ ToastPopup::ToastPopup(QWidget* parent)
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_X11NetWmWindowTypeNotification);
     setFocusPolicy(Qt::NoFocus);
+    // Painted, not built of labels: a screen reader learns its text from the
+    // notification role and the name, which it speaks as the notice appears.
+    Accessibility::setRole(this, QAccessible::Notification);
     setFixedSize(kWidth, kHeight);
     setCursor(Qt::PointingHandCursor);
     m_icon = Icons::get(QString::fromLatin1(Icons::Program));
@@ -77,6 +82,11 @@ void ToastPopup::show(const QString& title, const QString& text) {
     ++m_shownCount;
     setToolTip(text);
     update();
+    const QString spoken = title.isEmpty() ? text : title + QLatin1Char(' ') + text;
+    if (isVisible())
+        Accessibility::announce(this, spoken);
+    else
+        setAccessibleName(spoken); // announced by its appearing
 
     switch (m_phase) {
     case Phase::Showing:
@@ -91,6 +101,12 @@ void ToastPopup::show(const QString& title, const QString& text) {
         move(hiddenPosition());
         QWidget::show();
         raise();
+        {
+            // Qt keeps quiet about tool-tip windows appearing; a notice must
+            // be heard, so it says so itself.
+            QAccessibleEvent shown(this, QAccessible::ObjectShow);
+            QAccessible::updateAccessibility(&shown);
+        }
         slideTo(restingPosition(), Phase::SlidingIn);
         return;
     }
@@ -163,8 +179,8 @@ void ToastPopup::paintEvent(QPaintEvent*) {
     const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
 
     QLinearGradient fill(box.topLeft(), box.bottomLeft());
-    fill.setColorAt(0.0, QColor(0xfb, 0xfc, 0xfe));
-    fill.setColorAt(1.0, QColor(0xe4, 0xec, 0xf4));
+    fill.setColorAt(0.0, Skin::toastTop());
+    fill.setColorAt(1.0, Skin::toastBottom());
     p.setPen(QPen(Skin::borderColor(), 1));
     p.setBrush(fill);
     p.drawRect(box);
@@ -192,6 +208,6 @@ void ToastPopup::paintEvent(QPaintEvent*) {
         textRect.setTop(textRect.top() + lineHeight + 2);
     }
     p.setFont(font);
-    p.setPen(QColor(0x1f, 0x2a, 0x33));
+    p.setPen(Skin::toastText());
     p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap, m_text);
 }
