@@ -12,6 +12,8 @@
 #include <QJsonObject>
 #include <QString>
 
+#include <functional>
+
 class BrowserHost {
   public:
     struct Options {
@@ -21,6 +23,9 @@ class BrowserHost {
         // how long the program has to answer a command.
         int startTimeoutMs = 10000;
         int answerTimeoutMs = 10000;
+        // Hands a command's UTF-8 text to the program in place of the
+        // capture socket and the program start; empty in the real host.
+        std::function<QJsonObject(const QByteArray& utf8Text)> deliver;
     };
     explicit BrowserHost(Options options);
 
