@@ -3,7 +3,8 @@
 # given), two at a time (JOBS to change), each on a working copy of its corpus
 # in build-fuzz-bench/, and prints per target the executions, the coverage
 # (edges) and the findings. Exits non-zero when any target found something;
-# the inputs are in build-fuzz-bench/findings/.
+# the inputs are in build-fuzz-bench/findings/. FUZZ_TARGETS="a b" runs only
+# those targets.
 #   bash bench/fuzz_all.sh 60
 #   nice -n 10 bash bench/fuzz_all.sh 600 1000000
 set -eu
@@ -17,11 +18,11 @@ if [ ! -f "$build/build.ninja" ]; then
   cmake -S fuzz -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
 fi
-cmake --build "$build"
-targets=$(cd fuzz && ls ./*.cpp | sed 's|^\./||; s|\.cpp$||' | grep -v FuzzSupport)
-# Findings are per run: the ones worth keeping go into fuzz/corpus/.
-rm -rf "$build/findings"
+targets=${FUZZ_TARGETS:-$(cd fuzz && ls ./*.cpp | sed 's|^\./||; s|\.cpp$||' | grep -v FuzzSupport)}
+cmake --build "$build" --target $(printf 'fuzz_%s ' $targets)
 mkdir -p "$build/findings" "$build/logs"
+# Findings are per run: the ones worth keeping go into fuzz/corpus/.
+for name in $targets; do rm -f "$build/findings/$name-"*; done
 
 run_one() {
   local name=$1 corpus=$build/corpus/$name
