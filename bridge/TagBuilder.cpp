@@ -103,16 +103,16 @@ QByteArray MakeUbbTag(TagKind kind, const QByteArray& first, const QByteArray& s
 }
 
 QByteArray MakeHtmlTag(TagKind kind, const QByteArray& address, const QByteArray& description) {
-    QByteArray tag;
-    if (kind == TagKind::Link)
-        tag = "<a href=$1 target=_blank>$2</a>";
-    else if (kind == TagKind::Image)
-        tag = "<img src=$1 border=0>";
-    else
+    if (kind != TagKind::Link && kind != TagKind::Image)
         return {};
-    tag.replace("$1", attributeAddress(address));
-    tag.replace("$2", elementText(description));
-    return tag;
+    // The description replaces a "$2" of the address too, as the template's
+    // substitutions run one over the other; there it is encoded like the
+    // address, or its blanks and quotes would open attributes of their own.
+    QByteArray href = attributeAddress(address);
+    href.replace("$2", attributeAddress(description));
+    if (kind == TagKind::Image)
+        return "<img src=" + href + " border=0>";
+    return "<a href=" + href + " target=_blank>" + elementText(description) + "</a>";
 }
 
 bool ContentHoldsAddress(const QString& content, const QString& address) {

@@ -74,7 +74,12 @@ QString DownloadFolder(const QString& saveFolder, const QString& titleFolder) {
 QString FileNameFromAddress(const QString& address) {
     const qsizetype cut =
         std::max(address.lastIndexOf(QLatin1Char('/')), address.lastIndexOf(QLatin1Char('\\')));
-    return fitName(address.mid(cut + 1), QString());
+    QString name = address.mid(cut + 1);
+    // The system ends a name at a NUL: "..%00.gif" would name the parent.
+    name.remove(QChar(0));
+    if (name == QLatin1String(".") || name == QLatin1String(".."))
+        return {};
+    return fitName(name, QString());
 }
 
 QString NumberedFileName(const QString& name, int n) {

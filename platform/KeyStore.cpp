@@ -119,6 +119,10 @@ bool unquote(const QString& line, qsizetype& pos, QString& out) {
     return false;
 }
 
+bool isHexData(const QString& data) {
+    return data.startsWith(QLatin1String("hex"), Qt::CaseInsensitive);
+}
+
 bool parseValue(const QString& line, Value& value) {
     qsizetype pos = 0;
     if (line.startsWith(QLatin1Char('@'))) {
@@ -162,7 +166,31 @@ bool parseValue(const QString& line, Value& value) {
     // hex:, hex(7): and friends are kept as they are so that a rewrite loses nothing.
     value.kind = Kind::Raw;
     value.text = rest;
+    // A continuation mark with nothing after it would join the next line
+    // when the file is read again.
+    if (isHexData(rest)) {
+        while (value.text.endsWith(QLatin1Char('\\')) || value.text.back().isSpace())
+            value.text.chop(1);
+    }
     return true;
+}
+
+// A line of a binary value that goes on in the next line; a name that
+// merely holds "=hex" does not make one.
+bool continuesHex(const QString& line) {
+    const QString trimmed = line.trimmed();
+    qsizetype pos = 0;
+    QString name;
+    if (trimmed.startsWith(QLatin1Char('"'))) {
+        if (!unquote(trimmed, pos, name))
+            return false;
+    } else if (trimmed.startsWith(QLatin1Char('@'))) {
+        pos = 1;
+    } else {
+        return false;
+    }
+    const QString rest = trimmed.mid(pos).trimmed();
+    return rest.startsWith(QLatin1Char('=')) && isHexData(rest.mid(1).trimmed());
 }
 
 class HiveFile {
@@ -255,8 +283,7 @@ class HiveFile {
             if (i == 0 && line.startsWith(QChar(0xFEFF)))
                 line.remove(0, 1);
             // Binary values may run over several lines ending in '\'.
-            while (line.endsWith(QLatin1Char('\\')) && !line.startsWith(QLatin1Char('[')) &&
-                   line.contains(QLatin1String("=hex")) && i + 1 < lines.size()) {
+            while (line.endsWith(QLatin1Char('\\')) && continuesHex(line) && i + 1 < lines.size()) {
                 line.chop(1);
                 QString next = lines.at(++i);
                 if (next.endsWith(QLatin1Char('\r')))

@@ -54,8 +54,29 @@ bool NextPostChannel::parseLine(const QByteArray& raw, int& wparam) {
     return true;
 }
 
+QList<int> NextPostLines::feed(QByteArrayView bytes) {
+    QList<int> messages;
+    for (const char c : bytes) {
+        if (c == '\n') {
+            int wparam = 0;
+            if (!m_overlong && NextPostChannel::parseLine(m_line, wparam))
+                messages.append(wparam);
+            m_line.clear();
+            m_overlong = false;
+        } else if (!m_overlong) {
+            if (m_line.size() >= NextPostChannel::MaxLine) {
+                m_overlong = true;
+                m_line.clear();
+            } else {
+                m_line.append(c);
+            }
+        }
+    }
+    return messages;
+}
+
 void NextPostChannel::onConnection(QLocalSocket* socket) {
-    m_pending.insert(socket, Pending{});
+    m_pending.insert(socket, NextPostLines{});
     connect(socket, &QLocalSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
     connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
         onReadyRead(socket);
@@ -75,26 +96,8 @@ void NextPostChannel::onReadyRead(QLocalSocket* socket) {
     QList<int> messages;
     char buffer[4096];
     qint64 n;
-    while ((n = socket->read(buffer, sizeof buffer)) > 0) {
-        for (qint64 k = 0; k < n; ++k) {
-            const char c = buffer[k];
-            Pending& p = it.value();
-            if (c == '\n') {
-                int wparam = 0;
-                if (!p.overlong && parseLine(p.line, wparam))
-                    messages.append(wparam);
-                p.line.clear();
-                p.overlong = false;
-            } else if (!p.overlong) {
-                if (p.line.size() >= MaxLine) {
-                    p.overlong = true;
-                    p.line.clear();
-                } else {
-                    p.line.append(c);
-                }
-            }
-        }
-    }
+    while ((n = socket->read(buffer, sizeof buffer)) > 0)
+        messages += it.value().feed(QByteArrayView(buffer, n));
     // Emitted after reading: a receiver may run a nested event loop (a
     // message box) during which this socket goes away.
     for (const int wparam : messages)

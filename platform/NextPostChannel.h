@@ -3,12 +3,27 @@
 // folder. A client writes the message parameter (WParam) as decimal text
 // followed by a line break; several messages may share one connection.
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QHash>
+#include <QList>
 #include <QObject>
 #include <QString>
 
 class BoundedLocalServer;
 class QLocalSocket;
+
+// Splits one connection's bytes into lines and reads each as a message; kept
+// apart from the socket so that every way a stream can be cut up is easy to
+// try. An unfinished last line waits for more bytes.
+class NextPostLines {
+  public:
+    // The WParams of the lines completed by these bytes, in order.
+    QList<int> feed(QByteArrayView bytes);
+
+  private:
+    QByteArray m_line;
+    bool m_overlong = false;
+};
 
 class NextPostChannel : public QObject {
     Q_OBJECT
@@ -39,13 +54,8 @@ class NextPostChannel : public QObject {
     void onConnection(QLocalSocket* socket);
     void onReadyRead(QLocalSocket* socket);
 
-    struct Pending {
-        QByteArray line;
-        bool overlong = false;
-    };
-
     BoundedLocalServer* m_server = nullptr;
-    QHash<QLocalSocket*, Pending> m_pending;
+    QHash<QLocalSocket*, NextPostLines> m_pending;
 };
 
 // Sends one next-post message to the instance that listens in runtimeDir.

@@ -12,6 +12,8 @@ PACKAGES=(
   dbus at-spi2-core python3-pyatspi
   libssl-dev openssl qt6-translations-l10n
   chromium firefox-esr nodejs
+  # The fuzz targets: libFuzzer's runtime is only a recommendation of clang-14.
+  clang-14 libclang-rt-14-dev
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

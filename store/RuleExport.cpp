@@ -41,6 +41,11 @@ const char* findSqlSpecial(const char* p, const char* end) {
     return p;
 }
 
+bool isLeadByte(char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return b >= 0x81 && b <= 0xFE;
+}
+
 // Content with every "$1310$" as CR LF.
 void appendPlainContent(QByteArray& out, QByteArrayView text) {
     const char* p = text.data();
@@ -90,6 +95,17 @@ void AppendSqlEscaped(QByteArray& out, QByteArrayView text, bool breaks) {
             out.append("''", 2);
             boundary = p;
         } else if (breaks && QByteArrayView(hit, end - hit).startsWith(kToken)) {
+            // A lead byte without its second byte right before the break
+            // would take the escape's backslash as that byte, and the
+            // database would read "\r" as a plain "r"; it becomes "?", as
+            // an undecodable byte does.
+            const char* last = nullptr;
+            while (boundary < hit) {
+                last = boundary;
+                boundary += AnsiCodePage::characterLength(text, boundary - begin);
+            }
+            if (last == hit - 1 && isLeadByte(*last))
+                out[out.size() - 1] = '?';
             out.append("\\r\\n", 4);
             p = hit + kToken.size();
             boundary = p;

@@ -127,7 +127,7 @@ QJsonObject BrowserHost::command(const QJsonObject& request) {
     const QByteArray utf8 = value.toString().toUtf8();
     if (utf8.size() > CaptureChannel::MaxCommand)
         return failure(QStringLiteral("要交给 Vellum 的内容超过 16 MiB，太长了。"));
-    return deliver(utf8);
+    return m_options.deliver ? m_options.deliver(utf8) : deliver(utf8);
 }
 
 // A command written whole to the socket is the program's, answered or not:

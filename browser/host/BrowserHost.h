@@ -13,6 +13,7 @@
 #include <QJsonObject>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class BrowserHost {
@@ -25,6 +26,9 @@ class BrowserHost {
         // is the program's after that all the same.
         int startTimeoutMs = 10000;
         int answerTimeoutMs = 10000;
+        // Hands a command's UTF-8 text to the program in place of the
+        // capture socket and the program start; empty in the real host.
+        std::function<QJsonObject(const QByteArray& utf8Text)> deliver;
     };
     explicit BrowserHost(Options options);
 

@@ -85,6 +85,11 @@ TEST(TagBuilder, HtmlTags) {
         {TagKind::Link, "u", "<b>&amp;</b>",
          "<a href=u target=_blank>&lt;b&gt;&amp;amp;&lt;/b&gt;</a>"},
         {TagKind::Link, "u><script>", "d", "<a href=u%3E%3Cscript%3E target=_blank>d</a>"},
+        // A "$2" of the address takes the description, encoded as an address.
+        {TagKind::Link, "http://x/$2", "\" onmouseover=alert(1) ",
+         "<a href=http://x/%22%20onmouseover=alert(1)%20 target=_blank>\" onmouseover=alert(1) "
+         "</a>"},
+        {TagKind::Image, "$2.gif", "a b", "<img src=a%20b.gif border=0>"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(MakeHtmlTag(c.kind, c.address, c.description), c.expected) << c.address.data();

@@ -43,6 +43,10 @@ TEST(DownloadNaming, FileNamesAndFolders) {
         {"http://a.com/x/a b.gif", "a b.gif"},
         {"http://a.com/x\\y.jpg", "y.jpg"},
         {"http://a.com.gif", "a.com.gif"},
+        // The system would end the name at the NUL, naming the parent folder.
+        {QStringLiteral("http://a/..") + QChar(0) + "x.gif", "..x.gif"},
+        {"http://a/..", ""},
+        {"http://a/.", ""},
     };
     for (const auto& c : names)
         EXPECT_EQ(FileNameFromAddress(c.address), c.name);

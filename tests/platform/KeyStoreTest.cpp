@@ -110,6 +110,11 @@ TEST(KeyStore, GarbledFileKeepsWhatParses) {
             "\"bad\"=dword:xyz\n"
             "\"n\"=dword:0000002a\n"
             "\"bin\"=hex:01,02,\\\n  03\n"
+            // A continuation with nothing after it, and a name that only
+            // mentions "=hex": neither takes in the line after it.
+            "\"end\"=hex:04,\\\n\n"
+            "\"x=hex\"=\"a\\\\\"\n"
+            "\"after\"=\"kept\"\n"
             "[HKEY_LOCAL_MACHINE\\Software\\Other]\n"
             "\"foreign\"=\"no\"\n"
             "[HKEY_CURRENT_USER\\Software\\Half\n"
@@ -124,6 +129,13 @@ TEST(KeyStore, GarbledFileKeepsWhatParses) {
     KeyStore::setString(Hive::CurrentUser, "Software\\Good", "new", "v");
     EXPECT_EQ(KeyStore::readString(Hive::CurrentUser, "Software\\Good", "kept"), "yes");
     EXPECT_TRUE(readAll(KeyStore::hiveFile(Hive::CurrentUser)).contains("\"bin\"=hex:01,02,03"));
+    EXPECT_EQ(KeyStore::readString(Hive::CurrentUser, "Software\\Good", "x=hex"), "a\\");
+    EXPECT_EQ(KeyStore::readString(Hive::CurrentUser, "Software\\Good", "after"), "kept");
+    // Written once, the hive reads and writes again byte for byte.
+    const QByteArray written = readAll(KeyStore::hiveFile(Hive::CurrentUser));
+    EXPECT_TRUE(written.contains("\"end\"=hex:04,\r\n"));
+    KeyStore::setString(Hive::CurrentUser, "Software\\Good", "new", "v");
+    EXPECT_EQ(readAll(KeyStore::hiveFile(Hive::CurrentUser)), written);
 }
 
 TEST(KeyStore, UnwritableFolderRaisesFailedToSetData) {

@@ -57,6 +57,9 @@ TEST(RuleExport, SqlModeKeepsBothFieldsInsideTheirQuotes) {
          "V('" + gbkWithBackslashByte + "','" + gbkWithBackslashByte + "\\\\');"},
         {"break token in the title stays", "a$1310$b$TCSPLIT$c", "V('a$1310$b','c');"},
         {"every break kind", "T$TCSPLIT$$1310$$1310$", "V('T','\\r\\n\\r\\n');"},
+        // A lone lead byte would take the escape's backslash as its second byte.
+        {"lone lead byte before a break", "T$TCSPLIT$a\x98$1310$b", "V('T','a?\\r\\nb');"},
+        {"whole character before a break", "T$TCSPLIT$\xb0\xa1$1310$", "V('T','\xb0\xa1\\r\\n');"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(expand({c.line}, "V('$title','$content');", true), c.expected + "\r\n") << c.what;
