@@ -80,7 +80,7 @@ Outcome playFile(const QString& path) {
 }
 
 Outcome playSuccessSound() {
-    return playFile(Paths::programDir() + QStringLiteral("sound/sound.wav"));
+    return playFile(Paths::soundFile());
 }
 
 } // namespace SoundPlayer

@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include <future>
+#include <new>
 #include <vector>
 
 namespace {
@@ -47,26 +48,9 @@ QString TDateMan::categoryName(int k) const {
 }
 
 void TDateMan::RemoveStaleTemporaryFiles() {
-    // A save names its temporary file <target>.<pid>-<n>.tmp.
-    static const QRegularExpression stale(QStringLiteral("^Date[1-6]\\.dat\\.\\d+-\\d+\\.tmp$"));
-    QDir dir(m_dataDir);
-    for (const QString& name : dir.entryList({QStringLiteral("Date?.dat.*.tmp")}, QDir::Files))
-        if (stale.match(name).hasMatch())
-            dir.remove(name);
-    // A linked category is saved beside the file the link points to.
-    for (int k = 0; k < kCategoryCount; ++k) {
-        const QFileInfo link(categoryPath(k));
-        if (!link.isSymLink())
-            continue;
-        const QFileInfo target(link.symLinkTarget());
-        const QRegularExpression own(QStringLiteral("^%1\\.\\d+-\\d+\\.tmp$")
-                                         .arg(QRegularExpression::escape(target.fileName())));
-        QDir folder = target.absoluteDir();
-        for (const QString& name :
-             folder.entryList({target.fileName() + QStringLiteral(".*.tmp")}, QDir::Files))
-            if (own.match(name).hasMatch())
-                folder.remove(name);
-    }
+    // A linked category is saved beside the file its chain of links ends in.
+    for (int k = 0; k < kCategoryCount; ++k)
+        StagedWrites::removeLeftOvers(categoryPath(k));
 }
 
 QString TDateMan::CheckDataFolder() const {
@@ -125,7 +109,14 @@ QMap<int, QString> TDateMan::LoadCategories(const QList<int>& categories) {
                           }));
     QMap<int, QString> errors;
     for (auto& [k, job] : jobs) {
-        CategoryFile::Loaded loaded = job.get();
+        CategoryFile::Loaded loaded;
+        try {
+            loaded = job.get();
+        } catch (const std::bad_alloc&) {
+            // Splitting a file that fitted can still run out of memory.
+            loaded.exists = true;
+            loaded.problem = QStringLiteral("太大，内存不足，没有读入");
+        }
         if (!loaded.exists)
             continue;
         // Only a NUL leaves something readable; anything else keeps the list.
