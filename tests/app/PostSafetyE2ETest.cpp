@@ -133,7 +133,8 @@ TEST(PostSafety, SignalWhileTheSaveFailureBoxIsOpenWritesTheRescueFolder) {
         disk.fill();
         QString error;
         for (const QByteArray command : {"BBSGETTITLE:unsaved", "BBSGETCONTENT:on a full disk"})
-            ASSERT_TRUE(sendCaptureCommand(env.runtimeDir(), command, 20000, &error))
+            ASSERT_EQ(sendCaptureCommand(env.runtimeDir(), command, 20000, &error),
+                      Handover::Queued)
                 << error.toStdString();
         // The user closes the window (the window manager's Alt+F4), before
         // the background save would report the full disk on its own.

@@ -60,7 +60,7 @@ TEST(InstalledLayout, FirstStartMakesTheUserFolderAndEverythingNamesTheInstalled
 
     QString error;
     for (const QByteArray command : {"BBSGETTITLE:安装后的标题", "BBSGETCONTENT:安装后的内容"})
-        ASSERT_TRUE(sendCaptureCommand(env.runtimeDir(), command, 20000, &error))
+        ASSERT_EQ(sendCaptureCommand(env.runtimeDir(), command, 20000, &error), Handover::Queued)
             << error.toStdString();
     QThread::msleep(500);
     EXPECT_EQ(app.terminate(), 0) << app.errors().constData();
