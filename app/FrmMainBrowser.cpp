@@ -14,8 +14,9 @@
 #include <cstdio>
 
 void TFrmMain::RegisterBrowserHost() {
-    const QString host = QFileInfo(Paths::executablePath()).absolutePath() + QLatin1Char('/') +
-                         QLatin1String(HostManifests::kHostExecutable);
+    // Installed, this is the system's host, so that a manifest left by a
+    // staged folder (which browsers prefer to the system-wide one) is replaced.
+    const QString host = Paths::browserHostPath();
     // A manifest naming a missing host would only replace a working one left
     // by another installation.
     if (!QFileInfo(host).isExecutable()) {

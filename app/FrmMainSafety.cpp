@@ -6,6 +6,7 @@
 #include "app/SaveFailureBox.h"
 #include "app/TFrmMain.h"
 #include "platform/Paths.h"
+#include "platform/StagedWrites.h"
 #include "platform/VellumError.h"
 #include "settings/IniFile.h"
 #include "store/BackgroundSaver.h"
@@ -33,9 +34,8 @@ void TFrmMain::openStore(const QString& dataDir) {
     // This is the only instance: a temporary file here is left from a save
     // that never finished, and the category file beside it is whole.
     m_store->RemoveStaleTemporaryFiles();
-    const QString configProblem = IniFile::readProblem(iniPath());
-    if (!configProblem.isEmpty())
-        m_pendingErrors << configProblem;
+    for (const char* file : {"config.ini", "QuickNotes.dat"})
+        StagedWrites::removeLeftOvers(m_programDir + QLatin1String(file));
     const QString folderProblem = m_store->CheckDataFolder();
     if (!folderProblem.isEmpty())
         m_pendingErrors << folderProblem;
@@ -113,6 +113,9 @@ bool TFrmMain::saveAtClose(bool interactive) {
             m_exitStatus = 0;
             return false;
         case SaveFailureBox::Choice::Quit:
+            return true;
+        case SaveFailureBox::Choice::SessionEnded:
+            rescueUnsaved();
             return true;
         }
     }

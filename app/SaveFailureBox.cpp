@@ -1,9 +1,25 @@
 #include "app/SaveFailureBox.h"
 
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 
+#include <utility>
+
 namespace SaveFailureBox {
+
+namespace {
+QPointer<QMessageBox> openBox;
+bool sessionEnded = false;
+} // namespace
+
+bool endSession() {
+    if (!openBox)
+        return false;
+    sessionEnded = true;
+    openBox->done(QMessageBox::Cancel);
+    return true;
+}
 
 Choice ask(QWidget* owner, const QStringList& errors) {
     QMessageBox box(
@@ -22,7 +38,12 @@ Choice ask(QWidget* owner, const QStringList& errors) {
     quit->setObjectName(QStringLiteral("btnQuitWithoutSaving"));
     box.setDefaultButton(retry);
     box.setEscapeButton(keep);
+    openBox = &box;
+    sessionEnded = false;
     box.exec();
+    openBox = nullptr;
+    if (std::exchange(sessionEnded, false))
+        return Choice::SessionEnded;
     if (box.clickedButton() == retry)
         return Choice::Retry;
     if (box.clickedButton() == quit)

@@ -7,6 +7,11 @@
 class QWidget;
 
 namespace SaveFailureBox {
-enum class Choice { Retry, KeepRunning, Quit };
+// SessionEnded: the box was closed by endSession(), not by the user.
+enum class Choice { Retry, KeepRunning, Quit, SessionEnded };
 Choice ask(QWidget* owner, const QStringList& errors);
+// The session ends (a signal, the log-out) while the box is open: nobody is
+// left to answer, so the open box returns SessionEnded. False when no box is
+// open.
+bool endSession();
 } // namespace SaveFailureBox

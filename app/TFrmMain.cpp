@@ -4,6 +4,7 @@
 #include "app/MainCaptureHost.h"
 #include "app/MessageBoxes.h"
 #include "app/PostRowDelegate.h"
+#include "app/SaveFailureBox.h"
 #include "app/TFrmSearchSubject.h"
 #include "app/TfrmAbout.h"
 #include "app/Tfrmtrans.h"
@@ -55,7 +56,7 @@
 #include <cstdio>
 
 namespace {
-const QString kProgramTitle = QStringLiteral("VellumV4.3.1");
+const QString kProgramTitle = QStringLiteral("VellumV" VELLUM_VERSION);
 
 QFont editorFont() {
     QFont font;
@@ -100,6 +101,12 @@ TFrmMain::TFrmMain(QWidget* parent) : QWidget(parent) {
     ErrorReporter::setHandler(
         [this](const QString& message) { MessageBoxes::error(this, message); });
 
+    // Settings that cannot be read are named at start; checked before the
+    // first step writes to the file.
+    const QString configProblem =
+        IniFile::readProblem(Paths::programDir() + QStringLiteral("config.ini"));
+    if (!configProblem.isEmpty())
+        m_pendingErrors << configProblem;
     // Creation step, in order.
     setupNetwork();
     SendUsageCount();                   // 1.
@@ -142,7 +149,7 @@ TFrmMain::TFrmMain(QWidget* parent) : QWidget(parent) {
     // 11, 12. Where the program lives, and the browser's menu entries.
     try {
         RegisterProgramLocation(Paths::executablePath());
-        RegisterBrowserMenu(m_programDir);
+        RegisterBrowserMenu(m_programDir, Paths::extensionDir());
     } catch (const VellumError& e) {
         m_pendingErrors << e.message();
     }
@@ -455,6 +462,11 @@ void TFrmMain::reloadSettings() {
 }
 
 void TFrmMain::closeSequence(bool interactive) {
+    // A close already waits on the user's answer to a failed save; at the end
+    // of the session nobody will answer, so that close writes the rescue
+    // folder and ends the program instead.
+    if (m_closed && !interactive && SaveFailureBox::endSession())
+        return;
     if (m_closed)
         return;
     m_closed = true;

@@ -45,7 +45,7 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent) {
     grid->setHorizontalSpacing(8);
     grid->setVerticalSpacing(6);
     grid->addWidget(new QLabel(QStringLiteral("软件版本 "), this), 0, 0);
-    auto* version = new QLabel(QStringLiteral("V4.3.1"), this);
+    auto* version = new QLabel(QStringLiteral("V" VELLUM_VERSION), this);
     version->setObjectName(QStringLiteral("lblVersion"));
     grid->addWidget(version, 0, 1);
     grid->addWidget(new QLabel(QStringLiteral("官方网站"), this), 1, 0);

@@ -1,5 +1,7 @@
 // Vellum's entry: one instance at a time, the main window and its dialogs,
 // and a close sequence that also runs on SIGTERM and at the end of the session.
+#include "app/InstalledStart.h"
+#include "app/MessageBoxes.h"
 #include "app/QtChinese.h"
 #include "app/TFrmMain.h"
 #include "platform/FileSizeLimit.h"
@@ -18,6 +20,21 @@
 
 #include <cstdio>
 
+namespace {
+// A start that cannot go on says why in a box too: started from the menu,
+// nobody reads standard error.
+int refuseStart(int argc, char** argv, const QString& message) {
+    std::fprintf(stderr, "vellum: %s\n", message.toLocal8Bit().constData());
+    if (!WindowPlatform::displayReachable())
+        return 1;
+    WindowPlatform::preferX11();
+    QApplication app(argc, argv);
+    QtChinese::install();
+    MessageBoxes::error(nullptr, message);
+    return 1;
+}
+} // namespace
+
 int main(int argc, char** argv) {
     // A signal before the window runs ends the program at once, writing nothing.
     SignalWatcher::exitOnSignal();
@@ -34,8 +51,7 @@ int main(int argc, char** argv) {
             return 0;
         }
     } catch (const VellumError& e) {
-        std::fprintf(stderr, "vellum: %s\n", e.message().toLocal8Bit().constData());
-        return 1;
+        return refuseStart(argc, argv, e.message());
     }
 
     // Docking and auto-hide place the window themselves, which needs X11.
@@ -47,6 +63,10 @@ int main(int argc, char** argv) {
     KeyboardMenus::install();
     Skin::apply(app);
     QtChinese::install();
+    // Installed, the user's folder is made (or filled) before anything reads it.
+    if (!Paths::installedDataDir().isEmpty())
+        InstalledStart::prepare(nullptr, Paths::programDir(), Paths::installedDataDir(),
+                                qEnvironmentVariableIsEmpty("VELLUM_HOME"));
 
     TFrmMain window;
     window.createDialogs();

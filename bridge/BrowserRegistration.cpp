@@ -21,6 +21,8 @@ const std::array<BrowserMenuEntry, 9>& browserMenuEntries() {
 
 // Each hive is rewritten once: a start-up should not pay for a dozen
 // synchronous file replacements.
+const char kProgramVersion[] = "V" VELLUM_VERSION;
+
 void RegisterProgramLocation(const QString& exePath) {
     const QString key = QLatin1String(kProgramKey);
     KeyStore::setValues(Hive::LocalMachine,
@@ -28,15 +30,18 @@ void RegisterProgramLocation(const QString& exePath) {
                          {key, QStringLiteral("version"), QLatin1String(kProgramVersion)}});
 }
 
-void RegisterBrowserMenu(const QString& programDir) {
-    QString dir = programDir;
-    if (!dir.isEmpty() && !dir.endsWith(QLatin1Char('/')))
+void RegisterBrowserMenu(const QString& programDir, const QString& pagesDir) {
+    QString dir = pagesDir;
+    if (dir.isEmpty())
+        dir = programDir.isEmpty() || programDir.endsWith(QLatin1Char('/'))
+                  ? programDir + QStringLiteral("html/")
+                  : programDir + QStringLiteral("/html/");
+    else if (!dir.endsWith(QLatin1Char('/')))
         dir += QLatin1Char('/');
     std::vector<KeyStore::Write> writes;
     for (const BrowserMenuEntry& entry : browserMenuEntries()) {
         const QString key = QLatin1String(kBrowserMenuKey) + QString::fromUtf8(entry.caption);
-        writes.push_back(
-            {key, QString(), dir + QStringLiteral("html/") + QLatin1String(entry.page)});
+        writes.push_back({key, QString(), dir + QLatin1String(entry.page)});
         if (entry.contexts >= 0)
             writes.push_back(
                 {key, QStringLiteral("Contexts"), static_cast<quint32>(entry.contexts)});

@@ -18,13 +18,15 @@ const std::array<BrowserMenuEntry, 9>& browserMenuEntries();
 inline constexpr char kBrowserMenuKey[] = "Software\\Microsoft\\Internet Explorer\\MenuExt\\";
 // Key of HKEY_LOCAL_MACHINE that holds "exefile", "version" and "Convent".
 inline constexpr char kProgramKey[] = "\\Software\\Vellum";
-inline constexpr char kProgramVersion[] = "V4.3.1";
+// "V" and the version.
+extern const char kProgramVersion[];
 
 // Writes "exefile" = exePath and "version" under kProgramKey.
 // Throws VellumError("Failed to set data for '<name>'") when a write fails.
 void RegisterProgramLocation(const QString& exePath);
 
-// Writes the nine entries: each key's default value is programDir + "html/" +
-// page, and "Contexts" where the entry has one. Other values in those keys are
-// left alone. Throws like RegisterProgramLocation.
-void RegisterBrowserMenu(const QString& programDir);
+// Writes the nine entries: each key's default value is the page in pagesDir
+// (programDir + "html/" when empty; the installed extension's folder
+// otherwise), and "Contexts" where the entry has one. Other values in those
+// keys are left alone. Throws like RegisterProgramLocation.
+void RegisterBrowserMenu(const QString& programDir, const QString& pagesDir = QString());

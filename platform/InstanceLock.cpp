@@ -19,6 +19,10 @@ bool InstanceLock::tryAcquire(const QString& runtimeDir) {
     const QByteArray path = QFile::encodeName(runtimeDir + QStringLiteral("QUIREV3.0.lock"));
     // O_CLOEXEC: a child that inherited the descriptor would keep the lock.
     const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0 && errno == EISDIR)
+        throw VellumError(QStringLiteral("锁文件“%1”是一个文件夹，Vellum 无法确认是否已有另一个 "
+                                         "Vellum 在运行，所以没有启动。请删除这个文件夹后再启动。")
+                              .arg(QString::fromLocal8Bit(path)));
     if (fd < 0)
         throw VellumError(
             QStringLiteral("无法打开锁文件“%1”：%2")

@@ -26,6 +26,11 @@ void Paths::makePrivateDir(const QString& dir) {
         throw VellumError(QStringLiteral("无法建立运行文件夹“%1”：%2")
                               .arg(dir, QString::fromLocal8Bit(std::strerror(errno))));
     struct stat st {};
+    if (::lstat(path.constData(), &st) == 0 && S_ISLNK(st.st_mode))
+        throw VellumError(
+            QStringLiteral("运行文件夹“%1”是一个符号链接。别人可以借它读写 Vellum "
+                           "的运行文件，所以 Vellum 没有启动。请删除这个链接后再启动。")
+                .arg(dir));
     if (::lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
         throw VellumError(QStringLiteral("运行文件夹“%1”不是一个文件夹。").arg(dir));
     if (st.st_uid != ::getuid())
@@ -40,7 +45,54 @@ QString programDir() {
     const QString home = qEnvironmentVariable("VELLUM_HOME");
     if (!home.isEmpty())
         return withSlash(QDir(home).absolutePath());
+    if (!installedDataDir().isEmpty())
+        return dataHome() + QStringLiteral("vellum/");
     return withSlash(QCoreApplication::applicationDirPath());
+}
+
+QString installedDataDir() {
+    // The executable sits in <prefix>/bin, the host in <prefix>/libexec/vellum.
+    QDir dir(QCoreApplication::applicationDirPath());
+    const QString name = dir.dirName();
+    if (name == QLatin1String("vellum") && dir.cdUp() && dir.dirName() == QLatin1String("libexec"))
+        dir.cdUp();
+    else if (name == QLatin1String("bin"))
+        dir.cdUp();
+    else
+        return {};
+    const QString shared = dir.absoluteFilePath(QStringLiteral("share/vellum"));
+    return QFileInfo(shared + QStringLiteral("/config.ini")).isFile() ? withSlash(shared)
+                                                                      : QString();
+}
+
+QString dataHome() {
+    const QString xdg = qEnvironmentVariable("XDG_DATA_HOME");
+    if (!xdg.isEmpty())
+        return withSlash(xdg);
+    return withSlash(QDir::homePath() + QStringLiteral("/.local/share"));
+}
+
+QString browserHostPath() {
+    const QString shared = installedDataDir();
+    if (!shared.isEmpty())
+        return QDir::cleanPath(shared + QStringLiteral("../../libexec/vellum/vellum-browser-host"));
+    return withSlash(QCoreApplication::applicationDirPath()) +
+           QStringLiteral("vellum-browser-host");
+}
+
+QString extensionDir() {
+    const QString shared = installedDataDir();
+    if (!shared.isEmpty())
+        return shared + QStringLiteral("browser-extension/");
+    return programDir() + QStringLiteral("html/");
+}
+
+QString soundFile() {
+    const QString own = programDir() + QStringLiteral("sound/sound.wav");
+    const QString shared = installedDataDir();
+    if (shared.isEmpty() || QFileInfo::exists(own))
+        return own;
+    return shared + QStringLiteral("sound/sound.wav");
 }
 
 QString executablePath() {

@@ -112,7 +112,7 @@ Outcome playFile(const QString& path) {
 void playSuccessSound() {
     // One player for the whole program: one sound at a time, wherever asked.
     static BackgroundSound player;
-    player.play(Paths::programDir() + QStringLiteral("sound/sound.wav"));
+    player.play(Paths::soundFile());
 }
 
 } // namespace SoundPlayer

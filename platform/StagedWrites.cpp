@@ -3,8 +3,10 @@
 #include "platform/SystemErrorText.h"
 #include "platform/VellumError.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSet>
 
 #include <cerrno>
@@ -45,6 +47,24 @@ QString realTarget(const QString& path) {
     return path;
 }
 } // namespace
+
+void StagedWrites::removeLeftOvers(const QString& path) {
+    QStringList places{QFileInfo(path).absoluteFilePath()};
+    const QString real = QFileInfo(path).canonicalFilePath();
+    if (!real.isEmpty() && real != places.first())
+        places << real;
+    for (const QString& target : places) {
+        const QFileInfo info(target);
+        // A replacement names its temporary file <target>.<pid>-<n>.tmp.
+        const QRegularExpression own(QStringLiteral("^%1\\.\\d+-\\d+\\.tmp$")
+                                         .arg(QRegularExpression::escape(info.fileName())));
+        QDir folder = info.absoluteDir();
+        for (const QString& name :
+             folder.entryList({info.fileName() + QStringLiteral(".*.tmp")}, QDir::Files))
+            if (own.match(name).hasMatch())
+                folder.remove(name);
+    }
+}
 
 StagedWrites::~StagedWrites() {
     for (const Staged& s : m_staged) {

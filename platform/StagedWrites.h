@@ -45,6 +45,12 @@ class StagedWrites {
     // message of each file that failed; its old file stays as it was.
     QStringList commit();
 
+    // Removes the temporary files that replacements of path cut short by a
+    // kill left: beside path, and beside the file that the whole chain of
+    // links at path ends in. Only the one program that writes path may call
+    // it, and only while it writes nothing.
+    static void removeLeftOvers(const QString& path);
+
     // Replaces each group of files whole or not at all; the pieces are only
     // read, so another thread may hold the same lists. Groups are independent:
     // one that finds no room while the others' temporary files are on the disk

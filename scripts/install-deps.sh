@@ -8,7 +8,7 @@ PACKAGES=(
   libcurl4-openssl-dev libpcre2-dev libsndfile1-dev libasound2-dev
   libgtest-dev libbenchmark-dev libxcb1-dev
   xvfb xauth xclip xdotool x11-utils openbox trayer sox python3 fonts-wqy-microhei
-  zip
+  zip desktop-file-utils appstream man-db
   dbus at-spi2-core python3-pyatspi
   libssl-dev openssl qt6-translations-l10n
   chromium firefox-esr nodejs

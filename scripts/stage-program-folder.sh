@@ -68,14 +68,7 @@ fi
 # The event sound: a short two-tone chime, made once.
 if [ ! -e "$prog/sound/sound.wav" ]; then
     if command -v sox >/dev/null 2>&1; then
-        work=$(mktemp -d)
-        trap 'rm -rf "$work"' EXIT
-        sox -n -r 44100 -b 16 -e signed-integer -c 1 "$work/a.wav" \
-            synth 0.12 sine 880 fade q 0.004 0.12 0.05 vol 0.45
-        sox -n -r 44100 -b 16 -e signed-integer -c 1 "$work/b.wav" \
-            synth 0.26 sine 1318.5 fade q 0.004 0.26 0.2 vol 0.4
-        sox "$work/a.wav" "$work/b.wav" -b 16 -e signed-integer "$work/sound.wav"
-        mv -f "$work/sound.wav" "$prog/sound/sound.wav"
+        bash "$src/scripts/make-sound.sh" "$prog/sound/sound.wav"
     else
         echo "$0: sox not found; sound/sound.wav not made (the program beeps instead)" >&2
     fi

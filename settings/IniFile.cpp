@@ -7,10 +7,15 @@
 #include <QFileInfo>
 #include <QHash>
 
+#include "platform/SystemErrorText.h"
+
+#include <cerrno>
 #include <ctime>
+#include <fcntl.h>
 #include <memory>
 #include <mutex>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -185,10 +190,31 @@ Location locate(const QList<Line>& lines, QByteArrayView section, QByteArrayView
     return loc;
 }
 
-QByteArray readFileOrEmpty(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+// Opened without blocking (a FIFO would wait for a writer for ever), and
+// read only when it is a regular file.
+QByteArray readFileOrEmpty(const QString& path, QString* problem = nullptr) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (problem)
+            *problem = SystemErrorText::of(errno);
         return {};
+    }
+    struct stat st {};
+    QFile file;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (problem)
+            *problem = S_ISFIFO(st.st_mode) ? QStringLiteral("它是命名管道，不是普通文件")
+                       : S_ISDIR(st.st_mode) ? QStringLiteral("它是文件夹，不是普通文件")
+                                             : QStringLiteral("它不是普通文件");
+        ::close(fd);
+        return {};
+    }
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        if (problem)
+            *problem = file.errorString();
+        return {};
+    }
     return file.readAll();
 }
 
@@ -329,10 +355,26 @@ QString IniFile::readProblem(const QString& path) {
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink())
         return {};
-    QFile file(path);
-    if (info.isFile() && file.open(QIODevice::ReadOnly))
+    QString reason;
+    const QByteArray data = readFileOrEmpty(path, &reason);
+    if (reason.isEmpty() && !data.isEmpty()) {
+        // Settings are text in sections; a file without a single section, or
+        // with NUL bytes, is something else that took its place.
+        bool section = false;
+        for (const Line& line : splitLines(data)) {
+            QByteArrayView name;
+            if (sectionName(line.text, &name)) {
+                section = true;
+                break;
+            }
+        }
+        if (data.contains('\0'))
+            reason = QStringLiteral("它含有空字符（NUL），不是文本文件");
+        else if (!section)
+            reason = QStringLiteral("其中没有任何设置节，不像是设置文件");
+    }
+    if (reason.isEmpty())
         return {};
-    const QString reason = info.isFile() ? file.errorString() : QStringLiteral("它不是普通文件");
     return QStringLiteral("无法读取设置文件“%1”（%2）。本次运行使用默认设置，所有分类标签都不显示；"
                           "请检查这个文件后重新启动。")
         .arg(path, reason);

@@ -111,6 +111,26 @@ QString reason(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
+// What the system can give now without swapping others out: a file larger
+// than this could not be held, and asking for it would end the program.
+qint64 availableMemory() {
+    QFile meminfo(QStringLiteral("/proc/meminfo"));
+    if (meminfo.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : meminfo.readAll().split('\n'))
+            if (line.startsWith("MemAvailable:"))
+                return line.mid(13).trimmed().split(' ').first().toLongLong() * 1024;
+    }
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    return pages > 0 && pageSize > 0 ? qint64(pages) * pageSize : -1;
+}
+
+QString byteSize(qint64 bytes) {
+    if (bytes >= (qint64(1) << 30))
+        return QStringLiteral("%1 GB").arg(double(bytes) / double(qint64(1) << 30), 0, 'f', 1);
+    return QStringLiteral("%1 MB").arg(double(bytes) / double(1 << 20), 0, 'f', 1);
+}
+
 // Opens without blocking (a FIFO would wait for a writer for ever) and reads
 // the whole regular file. Returns the problem as a Chinese phrase, or empty.
 QString readRegular(const QString& path, QByteArray& data) {
@@ -127,15 +147,33 @@ QString readRegular(const QString& path, QByteArray& data) {
         ::close(fd);
         return QStringLiteral("不是普通文件，而是%1").arg(kindOf(st.st_mode));
     }
+    // Refused by its size, before a byte of memory is spent on it.
+    const qint64 memory = availableMemory();
+    if (memory > 0 && st.st_size > memory) {
+        ::close(fd);
+        return QStringLiteral("有 %1，超过了本机现在可用的内存（%2），没有读入")
+            .arg(byteSize(st.st_size), byteSize(memory));
+    }
     qint64 capacity = qMax<qint64>(st.st_size, 0) + 1;
-    data.resize(capacity);
+    try {
+        data.resize(capacity);
+    } catch (const std::bad_alloc&) {
+        ::close(fd);
+        return QStringLiteral("有 %1，内存不足，没有读入").arg(byteSize(st.st_size));
+    }
     adviseHugePages(data.data(), capacity);
     qint64 got = 0;
     for (;;) {
         if (got == capacity) {
             // The file grew while it was read.
             capacity *= 2;
-            data.resize(capacity);
+            try {
+                data.resize(capacity);
+            } catch (const std::bad_alloc&) {
+                ::close(fd);
+                data.clear();
+                return QStringLiteral("在读取时不断变大，内存不足，没有读入");
+            }
         }
         const ssize_t n = ::read(fd, data.data() + got, size_t(capacity - got));
         if (n < 0 && errno == EINTR)

@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <cstring>
 #include <future>
+#include <new>
 #include <string.h>
 #include <vector>
 
@@ -30,6 +31,19 @@ bool isCharBoundary(QByteArrayView text, qsizetype pos) {
     while (i < pos)
         i += AnsiCodePage::characterLength(text, i);
     return i == pos;
+}
+
+// A file refused by its size never gets here; splitting one that fitted can
+// still run out of memory, which refuses the category instead of the start.
+CategoryFile::Loaded loadCategoryFile(const QString& path) {
+    try {
+        return CategoryFile::load(path);
+    } catch (const std::bad_alloc&) {
+        CategoryFile::Loaded loaded;
+        loaded.exists = true;
+        loaded.problem = QStringLiteral("太大，内存不足，没有读入");
+        return loaded;
+    }
 }
 } // namespace
 
@@ -50,26 +64,9 @@ QString TDateMan::categoryName(int k) const {
 }
 
 void TDateMan::RemoveStaleTemporaryFiles() {
-    // A save names its temporary file <target>.<pid>-<n>.tmp.
-    static const QRegularExpression stale(QStringLiteral("^Date[1-6]\\.dat\\.\\d+-\\d+\\.tmp$"));
-    QDir dir(m_dataDir);
-    for (const QString& name : dir.entryList({QStringLiteral("Date?.dat.*.tmp")}, QDir::Files))
-        if (stale.match(name).hasMatch())
-            dir.remove(name);
-    // A linked category is saved beside the file the link points to.
-    for (int k = 0; k < kCategoryCount; ++k) {
-        const QFileInfo link(categoryPath(k));
-        if (!link.isSymLink())
-            continue;
-        const QFileInfo target(link.symLinkTarget());
-        const QRegularExpression own(QStringLiteral("^%1\\.\\d+-\\d+\\.tmp$")
-                                         .arg(QRegularExpression::escape(target.fileName())));
-        QDir folder = target.absoluteDir();
-        for (const QString& name :
-             folder.entryList({target.fileName() + QStringLiteral(".*.tmp")}, QDir::Files))
-            if (own.match(name).hasMatch())
-                folder.remove(name);
-    }
+    // A linked category is saved beside the file its chain of links ends in.
+    for (int k = 0; k < kCategoryCount; ++k)
+        StagedWrites::removeLeftOvers(categoryPath(k));
 }
 
 QString TDateMan::CheckDataFolder() const {
@@ -126,7 +123,7 @@ QMap<int, QString> TDateMan::LoadCategories(const QList<int>& categories) {
     std::vector<std::pair<int, std::future<CategoryFile::Loaded>>> jobs;
     for (int k : categories)
         jobs.emplace_back(k, std::async(std::launch::async, [path = categoryPath(k)] {
-                              return CategoryFile::load(path);
+                              return loadCategoryFile(path);
                           }));
     QMap<int, QString> errors;
     for (auto& [k, job] : jobs) {
@@ -181,7 +178,7 @@ void TDateMan::startLoading(const QList<int>& categories, std::function<void(int
         if (!hasFile(k))
             continue;
         m_pending[k] = std::async(std::launch::async, [path, k, ready] {
-            CategoryFile::Loaded loaded = CategoryFile::load(path);
+            CategoryFile::Loaded loaded = loadCategoryFile(path);
             if (ready)
                 ready(k);
             return loaded;
@@ -194,7 +191,7 @@ QString TDateMan::ensureLoaded(int k) {
         return {};
     m_deferred[k] = false;
     CategoryFile::Loaded loaded =
-        m_pending[k].valid() ? m_pending[k].get() : CategoryFile::load(categoryPath(k));
+        m_pending[k].valid() ? m_pending[k].get() : loadCategoryFile(categoryPath(k));
     m_pending[k] = {};
     return install(k, std::move(loaded));
 }

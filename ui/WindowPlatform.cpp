@@ -8,6 +8,8 @@
 
 #include <cstdlib>
 
+#include <xcb/xcb.h>
+
 namespace WindowPlatform {
 namespace {
 std::optional<bool>& trayOverride() {
@@ -23,6 +25,19 @@ void preferX11() {
                          qgetenv("XDG_SESSION_TYPE") == QByteArrayLiteral("wayland");
     if (wayland)
         qputenv("QT_QPA_PLATFORM", "xcb");
+}
+
+bool displayReachable() {
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ||
+        !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return true;
+    if (qEnvironmentVariableIsEmpty("DISPLAY"))
+        return false;
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    const bool ok = connection && xcb_connection_has_error(connection) == 0;
+    if (connection)
+        xcb_disconnect(connection);
+    return ok;
 }
 
 bool canPlaceWindows() {

@@ -13,6 +13,9 @@ class QWidget;
 namespace WindowPlatform {
 // Call before the application object exists.
 void preferX11();
+// Whether an application object could open windows: an X display that
+// answers, or a platform the user named. Creating one without would abort.
+bool displayReachable();
 // Whether the program can place its own windows (X11, or the offscreen
 // platform).
 bool canPlaceWindows();

@@ -55,7 +55,8 @@ QJsonObject BrowserHost::failure(const QString& error) {
 }
 
 QString BrowserHost::findProgramDir() {
-    if (!qEnvironmentVariableIsEmpty("VELLUM_HOME"))
+    // Installed, the user's folder does not depend on where the pages are.
+    if (!qEnvironmentVariableIsEmpty("VELLUM_HOME") || !Paths::installedDataDir().isEmpty())
         return Paths::programDir();
     // The first entry's page is <program folder>/html/GetTitle.htm.
     const BrowserMenuEntry& first = browserMenuEntries().front();

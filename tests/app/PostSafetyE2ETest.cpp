@@ -4,8 +4,14 @@
 #include "tests/app/XClipboard.h"
 #include "tests/support/SmallDisk.h"
 
+#include "platform/CaptureChannel.h"
+
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
+
+#include <csignal>
+#include <functional>
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -92,4 +98,108 @@ TEST(PostSafety, OddCategoryFilesSurviveAStartAndClose) {
     EXPECT_EQ(env.readFile("date/Date4.dat"), "");
     for (const char* name : {"Date1.dat", "Date2.dat", "Date3.dat"})
         EXPECT_TRUE(app.errors().contains(name)) << name;
+}
+
+namespace {
+// Runs a command on the program's display.
+QByteArray onDisplay(const RunningVellum& app, const QString& program, const QStringList& args) {
+    QProcess p;
+    QProcessEnvironment pe = app.xEnvironment();
+    pe.insert("LC_ALL", "C.UTF-8"); // window names are UTF-8
+    p.setProcessEnvironment(pe);
+    p.start(program, args);
+    if (!p.waitForFinished(30000))
+        p.kill();
+    return p.readAllStandardOutput().trimmed();
+}
+} // namespace
+
+// Logging out while "保存失败" waits for an answer: nobody will answer, so the
+// signal writes the rescue folder and ends the program with status 1.
+TEST(PostSafety, SignalWhileTheSaveFailureBoxIsOpenWritesTheRescueFolder) {
+    if (QStandardPaths::findExecutable("openbox").isEmpty())
+        GTEST_SKIP() << "openbox is not installed";
+    for (const int signal : {SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        TestEnv env;
+        SmallDisk disk(env.dataDir(), 1 << 20);
+        if (!disk.ok())
+            GTEST_SKIP() << "no tmpfs can be mounted here";
+        env.writeFile("config.ini", "[TabClass]\r\ntab0=A\r\n");
+        RunningVellum app;
+        ASSERT_TRUE(app.start(env, {"VELLUM_TEST_DESKTOP=openbox --sm-disable >/dev/null 2>&1 & "
+                                    "sleep 1"}))
+            << app.errors().constData();
+        disk.fill();
+        QString error;
+        for (const QByteArray command : {"BBSGETTITLE:unsaved", "BBSGETCONTENT:on a full disk"})
+            ASSERT_EQ(sendCaptureCommand(env.runtimeDir(), command, 20000, &error),
+                      Handover::Queued)
+                << error.toStdString();
+        // The user closes the window (the window manager's Alt+F4), before
+        // the background save would report the full disk on its own.
+        const QByteArray window =
+            onDisplay(app, "xdotool", {"search", "--onlyvisible", "--class", "vellum"})
+                .split('\n')
+                .first();
+        QByteArray box;
+        for (int attempt = 0; attempt < 5 && box.isEmpty(); ++attempt) {
+            onDisplay(app, "xdotool", {"windowactivate", "--sync", window});
+            onDisplay(app, "xdotool", {"key", "--clearmodifiers", "alt+F4"});
+            box = onDisplay(app, "timeout",
+                            {"1.5", "xdotool", "search", "--sync", "--name", "保存失败"});
+        }
+        ASSERT_FALSE(box.isEmpty())
+            << "the save failure box did not open; windows: "
+            << onDisplay(app, "xdotool", {"search", "--name", ".", "getwindowname", "%@"})
+                   .constData()
+            << app.errors().constData();
+        app.signal(signal);
+        EXPECT_EQ(app.waitForExit(30000), 1) << app.errors().constData();
+        const QStringList rescued = rescueFolders(env);
+        ASSERT_EQ(rescued.size(), 1) << app.errors().constData();
+        QFile file(rescued[0] + "Date1.dat");
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), "unsaved$TCSPLIT$on a full disk\r\n");
+    }
+}
+
+// A start that cannot go on says why in a message box, not only on standard
+// error: started from the menu, nobody would see it.
+TEST(PostSafety, RefusedStartShowsItsReasonInABox) {
+    const struct {
+        const char* what;
+        std::function<void(const TestEnv&)> plant;
+        const char* expected;
+    } cases[] = {
+        {"a runtime folder that is a link",
+         [](const TestEnv& e) {
+             QDir().mkpath(e.root() + "other");
+             QFile::link(e.root() + "other", e.runtimeBase() + "vellum");
+         },
+         "符号链接"},
+        {"a lock that is a folder",
+         [](const TestEnv& e) { QDir().mkpath(e.runtimeDir() + "QUIREV3.0.lock"); },
+         "是一个文件夹"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TestEnv env;
+        c.plant(env);
+        QProcess p;
+        QProcessEnvironment pe = env.processEnvironment();
+        pe.insert("LSAN_OPTIONS", "suppressions=" VELLUM_SOURCE_DIR "/tests/lsan.supp");
+        pe.remove("QT_QPA_PLATFORM");
+        p.setProcessEnvironment(pe);
+        // The box is found by its caption, then the program is ended.
+        p.start("xvfb-run", {"-a", "sh", "-c",
+                             "\"$0\" & pid=$!; "
+                             "w=$(timeout 30 xdotool search --sync --name '^Vellum$' | head -n 1); "
+                             "[ -n \"$w\" ] && echo 'box shown' >&2; kill $pid; wait $pid",
+                             VELLUM_EXE});
+        ASSERT_TRUE(p.waitForFinished(60000));
+        const QString errors = QString::fromLocal8Bit(p.readAllStandardError());
+        EXPECT_TRUE(errors.contains("box shown")) << errors.toStdString();
+        EXPECT_TRUE(errors.contains(QString::fromUtf8(c.expected))) << errors.toStdString();
+    }
 }

@@ -11,7 +11,11 @@
 
 class RunningVellum {
   public:
-    // Starts the program and waits until its window is shown.
+    // The executable to run: the build's own, or an installed copy.
+    QString executable = QStringLiteral(VELLUM_EXE);
+
+    // Starts the program and waits until its window is shown. extra holds
+    // NAME=value settings; "NAME=" with no value removes the variable.
     bool start(const TestEnv& env, const QStringList& extra = {}) {
         QProcessEnvironment pe = env.processEnvironment();
         pe.insert("VELLUM_BENCH", "1");
@@ -19,8 +23,12 @@ class RunningVellum {
         pe.insert("LSAN_OPTIONS", "suppressions=" VELLUM_SOURCE_DIR "/tests/lsan.supp");
         pe.insert("UBSAN_OPTIONS", "print_stacktrace=1:halt_on_error=1");
         pe.remove("QT_QPA_PLATFORM");
-        for (const QString& kv : extra)
-            pe.insert(kv.section('=', 0, 0), kv.section('=', 1));
+        for (const QString& kv : extra) {
+            if (kv.endsWith(QLatin1Char('=')) && kv.count(QLatin1Char('=')) == 1)
+                pe.remove(kv.chopped(1));
+            else
+                pe.insert(kv.section('=', 0, 0), kv.section('=', 1));
+        }
         m_proc.setProcessEnvironment(pe);
         // The display and its authority file are printed first, so that a
         // test can reach the same X server (for the clipboard). A test that
@@ -29,7 +37,7 @@ class RunningVellum {
         m_proc.start("xvfb-run", {"-a", "-s", "-screen 0 1280x1024x24", "sh", "-c",
                                   "echo \"vellum-display $DISPLAY $XAUTHORITY\" >&2; "
                                   "eval \"$VELLUM_TEST_DESKTOP\"; exec \"$0\"",
-                                  VELLUM_EXE});
+                                  executable});
         if (!m_proc.waitForStarted(10000))
             return false;
         static const QRegularExpression ready("window shown \\(pid (\\d+)\\)");
@@ -64,6 +72,11 @@ class RunningVellum {
         }
         m_stderr += m_proc.readAllStandardError();
         return m_proc.exitCode();
+    }
+    // Sends a signal to the program itself.
+    void signal(int number) {
+        if (m_pid > 0)
+            ::kill(pid_t(m_pid), number);
     }
     // Waits for the program to end by itself; its exit code, or -1.
     int waitForExit(int ms) {

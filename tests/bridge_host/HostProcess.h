@@ -16,16 +16,21 @@
 
 class HostProcess {
   public:
-    explicit HostProcess(const TestEnv& env, const QStringList& extraEnv = {}) {
+    // extraEnv holds NAME=value settings; "NAME=" with no value removes it.
+    explicit HostProcess(const TestEnv& env, const QStringList& extraEnv = {},
+                         const QString& executable = QStringLiteral(VELLUM_BROWSER_HOST_EXE)) {
         QProcessEnvironment pe = env.processEnvironment();
         pe.insert("LSAN_OPTIONS", "suppressions=" VELLUM_SOURCE_DIR "/tests/lsan.supp");
-        for (const QString& kv : extraEnv)
-            pe.insert(kv.section('=', 0, 0), kv.section('=', 1));
+        for (const QString& kv : extraEnv) {
+            if (kv.endsWith(QLatin1Char('=')) && kv.count(QLatin1Char('=')) == 1)
+                pe.remove(kv.chopped(1));
+            else
+                pe.insert(kv.section('=', 0, 0), kv.section('=', 1));
+        }
         m_proc.setProcessEnvironment(pe);
         m_proc.setProcessChannelMode(QProcess::SeparateChannels);
         // What a browser passes: the calling extension's origin.
-        m_proc.start(VELLUM_BROWSER_HOST_EXE,
-                     {"chrome-extension://kjcnbijjdjjginciopfgpkjnbheckabh/"});
+        m_proc.start(executable, {"chrome-extension://kjcnbijjdjjginciopfgpkjnbheckabh/"});
         m_proc.waitForStarted(10000);
     }
     ~HostProcess() {
