@@ -21,7 +21,7 @@ inline constexpr char kProgramKey[] = "\\Software\\Vellum";
 inline constexpr char kProgramVersion[] = "V4.3.1";
 
 // Writes "exefile" = exePath and "version" under kProgramKey.
-// Throws VellumError("Failed to set data for '<name>'") when a write fails.
+// Throws VellumError (the key store's message) when a write fails.
 void RegisterProgramLocation(const QString& exePath);
 
 // Writes the nine entries: each key's default value is programDir + "html/" +

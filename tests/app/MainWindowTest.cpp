@@ -24,14 +24,14 @@ TEST_F(MainWindow, LayoutHasEveryNamedControl) {
                    {"btnDel", "删除当前贴子"},
                    {"btnConfig", "参数设置"},
                    {"btnAbout", "关于软件"},
-                   {"btnHelp", "欢迎访问官方论坛"},
+                   {"btnHelp", "查看使用帮助"},
                    {"btnPostData", "发贴到我的论坛"},
                    {"btnUrl", "插入链接"},
                    {"btnImg", "插入图片"},
                    {"btnFlash", "插入Flash动画"},
                    {"btnRm", "插入Real Player视频"},
                    {"btnMp", "插入Media Player视频"},
-                   {"SpeedButton1", "在IE中预览帖子"},
+                   {"SpeedButton1", "在浏览器中预览帖子"},
                    {"BitBtn1", "窗体停靠模式"}};
     for (const auto& b : buttons)
         EXPECT_EQ(child<QToolButton>(b.name)->toolTip(), QString::fromUtf8(b.hint)) << b.name;
@@ -50,8 +50,9 @@ TEST_F(MainWindow, LayoutHasEveryNamedControl) {
     QStringList captions;
     for (QAction* a : child<QMenu>("PopMenuList")->actions())
         captions << a->text();
-    EXPECT_EQ(captions, (QStringList{"删除此贴...", "删除全部...", "撤销删除", "查找帖子",
-                                     "转移帖子到...", "", "导出数据...", "导入数据...", "自定义导出"}));
+    EXPECT_EQ(captions,
+              (QStringList{"删除此贴...", "删除全部...", "撤销删除", "查找帖子", "转移帖子到...",
+                           "", "导出数据...", "导入数据...", "自定义导出"}));
     // The other windows exist once each, hidden, with their captions.
     const struct {
         const char* cls;
