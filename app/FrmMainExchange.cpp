@@ -8,8 +8,11 @@
 
 void TFrmMain::ExportData() {
     DataExchange exchange(*m_store, this);
-    if (exchange.exportCategory(activeCategory()))
-        MSNPopUp1->show(QString(), exchange.outcome(true));
+    if (!exchange.exportCategory(activeCategory()))
+        return;
+    // The notice is small: the file's name goes to the status bar.
+    showNote(exchange.outcome(true));
+    MSNPopUp1->show(QString(), QStringLiteral("已导出%1个帖子。").arg(exchange.count()));
 }
 
 void TFrmMain::ImportData() {
@@ -27,10 +30,13 @@ void TFrmMain::ImportData() {
         if (const std::optional<int> row = rowOfShownPost())
             selectRow(k, *row);
     const QString outcome = exchange.outcome(false);
-    if (!outcome.isEmpty()) {
-        showNote(outcome.section(QLatin1Char('\n'), 0, 0));
-        MSNPopUp1->show(QString(), outcome);
-    }
+    if (outcome.isEmpty())
+        return;
+    showNote(outcome.section(QLatin1Char('\n'), 0, 0));
+    QString notice = QStringLiteral("已导入%1个帖子").arg(exchange.count());
+    if (exchange.removedNuls() > 0)
+        notice += QStringLiteral("，去掉了%1个空字符（NUL）").arg(exchange.removedNuls());
+    MSNPopUp1->show(QString(), notice + QStringLiteral("。"));
 }
 
 void TFrmMain::CustomExport() {

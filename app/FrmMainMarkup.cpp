@@ -20,7 +20,10 @@ void TFrmMain::installMarkupTools() {
         else if (count == 0)
             MessageBoxes::info(this, QStringLiteral("内容中没有找到“%1”，没有替换。").arg(needle));
         else
-            MSNPopUp1->show(QString(), QStringLiteral("已替换%1处“%2”。").arg(count).arg(needle));
+            MSNPopUp1->show(
+                QString(), QStringLiteral("已替换%1处“%2”。")
+                               .arg(count)
+                               .arg(needle.size() > 12 ? needle.left(11) + QChar(0x2026) : needle));
     });
     const struct {
         const char* button;

@@ -434,6 +434,8 @@ void TFrmMain::updateEditorStatus() {
 
 void TFrmMain::showNote(const QString& text) {
     m_statusPanels[1]->setText(text);
+    // A long file name does not fit the panel.
+    m_statusPanels[1]->setToolTip(text);
 }
 
 QString TFrmMain::statusText() const {

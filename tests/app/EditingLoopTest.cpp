@@ -207,7 +207,7 @@ TEST_F(EditingLoop, EveryCommandAnswers) {
              win->ExportData();
              return QString();
          },
-         nullptr, "已导出2个帖子到文件“"},
+         nullptr, "已导出2个帖子。"},
         {"import with a NUL",
          [&] {
              env.writeFile("nul.qre", QByteArray("a$TCSPLIT$1\r\nb\0", 15) + "x$TCSPLIT$2\r\n");
@@ -215,7 +215,7 @@ TEST_F(EditingLoop, EveryCommandAnswers) {
              win->ImportData();
              return QString();
          },
-         nullptr, "导入2个帖子。\n文件中的1个空字符（NUL）已去掉。"},
+         nullptr, "已导入2个帖子，去掉了1个空字符（NUL）。"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -230,6 +230,7 @@ TEST_F(EditingLoop, EveryCommandAnswers) {
         }
     }
     EXPECT_EQ(win->store().record(0, 3), "bx$TCSPLIT$2");
+    EXPECT_TRUE(child<QLabel>("MyStatusBarPanel1")->text().contains("nul.qre"));
 
     // The moved post left the editor: a later Save cannot store it twice.
     userSelect(0, 0);
