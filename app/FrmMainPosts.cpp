@@ -6,6 +6,7 @@
 #include "app/TFrmSearchSubject.h"
 #include "app/Tfrmtrans.h"
 #include "platform/AnsiCodePage.h"
+#include "platform/ClipboardText.h"
 #include "platform/ErrorReporter.h"
 #include "platform/Paths.h"
 #include "platform/SharedTextBlock.h"
@@ -14,8 +15,6 @@
 #include "ui/MultiRowTabHeader.h"
 #include "ui/ToastPopup.h"
 
-#include <QClipboard>
-#include <QGuiApplication>
 #include <QItemSelection>
 #include <QLabel>
 #include <QLineEdit>
@@ -466,8 +465,10 @@ void TFrmMain::setContentText(const QString& text) {
 
 void TFrmMain::PublishPost(const QString& title, const QString& content) {
     publishToBlock(title, content);
+    // Through the clipboard's own writer, which remembers the text as the
+    // program's: a post whose content is a command is never run by the poll.
     if (m_settings.SetClipBoard)
-        QGuiApplication::clipboard()->setText(content);
+        ClipboardText::write(content);
 }
 
 void TFrmMain::publishToBlock(const QString& title, const QString& content) {
