@@ -6,21 +6,23 @@
 // always stores the editor's post, replacing the post it shows or adding a new
 // one. Plain code; the window carries out the steps on its widgets and store.
 //
-// State × action → result (the editor's post is "typed" when it differs from
-// the stored post it shows, or holds any text when it shows none):
+// State × action → result. "Typed": the title or the content differ from the
+// stored post shown, or hold any text when no stored post is shown.
 //
-// | state               | Save                     | New, a row, a tab, delete,  | next-post
-// message  | title captured      | |                     |                          | import, find,
-// undo, close   |                    |                     |
-// |---------------------|--------------------------|-----------------------------|--------------------|---------------------|
-// | nothing typed       | refuse: empty title      | go on                       | advance | ADD;
-// content may be | |                     |                          |                             |
-// | emptied             | | new post, typed     | add; EDIT on the new row | ask 保存 / 不保存 /
-// 取消     | save, then advance | ADD; content kept   | |                     | | | | if typed | |
-// stored post, as is  | replace the same row     | go on                       | advance | ADD;
-// content may be | |                     |                          |                             |
-// | emptied             | | stored post, edited | replace the same row     | ask 保存 / 不保存 /
-// 取消     | save, then advance | ADD; content kept   | |                     | | | | if typed |
+// clang-format off
+// | state               | Save                 | New, a row, a tab, | next-post  | title captured |
+// |                     |                      | delete, import,    | message    |                |
+// |                     |                      | find, undo, close  |            |                |
+// |---------------------|----------------------|--------------------|------------|----------------|
+// | nothing typed       | refuse: empty title  | go on              | advance    | ADD; content   |
+// |                     |                      |                    |            | may be emptied |
+// | new post, typed     | add; EDIT on its row | ask 保存/不保存/取消 | save, then | ADD; typed     |
+// |                     |                      |                    | advance    | content stays  |
+// | stored post, as is  | replace the same row | go on              | advance    | ADD; content   |
+// |                     |                      |                    |            | may be emptied |
+// | stored post, edited | replace the same row | ask 保存/不保存/取消 | save, then | ADD; typed     |
+// |                     |                      |                    | advance    | content stays  |
+// clang-format on
 //
 // A Save that the checks refuse (empty title or content, the separator in the
 // title) stores nothing and says why; after 保存 in the question a refusal
