@@ -67,7 +67,9 @@ void TFrmMain::RefreshCategoryList(int k) {
     ++m_programmaticSelection;
     m_models[k]->refresh();
     --m_programmaticSelection;
-    mPage->setTabToolTip(k, QStringLiteral("共有%1个帖子").arg(m_models[k]->rowCount()));
+    mPage->setTabToolTip(k, m_store->isLoaded(k)
+                                ? QStringLiteral("共有%1个帖子").arg(m_models[k]->rowCount())
+                                : QStringLiteral("正在读取帖子……"));
     m_tabHeader->sync();
     updateListCommands();
 }
@@ -300,6 +302,7 @@ void TFrmMain::onPageChanged(int index) {
 
 void TFrmMain::showPage(int index) {
     m_shownPage = index;
+    ensureCategoryLoaded(index);
     edtTitle->clear();
     meoContent->clear();
     m_editor.clear();
@@ -349,7 +352,7 @@ void TFrmMain::MovePost() {
     if (m_frmTrans->exec() != QDialog::Accepted)
         return;
     const int t = m_frmTrans->chosenTarget();
-    if (t < 0 || t >= kCategories)
+    if (t < 0 || t >= kCategories || !ensureCategoryLoaded(t))
         return;
     // The post shown leaves this tab: edits to it are saved or dropped first.
     const bool movesShownPost = rowOfShownPost() == s && m_editor.tiedCategory() == k;
