@@ -3,6 +3,7 @@
 // selection, and a deletion can be taken back.
 #include "app/CategoryListModel.h"
 #include "app/TFrmMain.h"
+#include "markup/MemoMenu.h"
 #include "platform/Paths.h"
 #include "platform/ShowWindowChannel.h"
 #include "platform/SingleLineEdit.h"
@@ -81,16 +82,64 @@ void TFrmMain::keepListSelection(int category, const QItemSelection& deselected)
 }
 
 void TFrmMain::UndoDeletion() {
-    if (!m_deletionUndo.available())
+    if (!m_deletionUndo.available() || !settleUnsaved(EditorState::Action::Load))
         return;
     const int k = m_deletionUndo.category();
     const int row = m_deletionUndo.restore(*m_store);
     N_UndoDelete->setEnabled(false);
     RefreshCategoryList(k);
-    if (k != activeCategory())
+    if (k != activeCategory()) {
+        ++m_programmaticPage;
         mPage->setCurrentIndex(k);
+        --m_programmaticPage;
+        m_shownPage = k;
+    }
     selectRow(k, row);
     LoadSelectedPost();
+}
+
+void TFrmMain::installShortcuts() {
+    const auto shortcut = [this](const char* keys, auto slot) {
+        auto* action = new QAction(this);
+        action->setShortcut(QKeySequence(QString::fromLatin1(keys)));
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
+        connect(action, &QAction::triggered, this, slot);
+    };
+    shortcut("Ctrl+N", [this] { NewPost(); });
+    shortcut("Ctrl+S", [this] { SavePostCommand(); });
+    shortcut("Ctrl+F", [this] { FindPost(); });
+    shortcut("Ctrl+H", [this] {
+        if (PopupMenuMemo)
+            PopupMenuMemo->SearchReplaceClick();
+    });
+    // Delete in a list is the menu's "删除此贴...", and like it needs a row.
+    QAction* deletePost = findChild<QAction*>(QStringLiteral("N_DeletePost"));
+    deletePost->setShortcut(QKeySequence::Delete);
+    deletePost->setShortcutContext(Qt::WidgetShortcut);
+    for (QListView* list : m_lists)
+        list->addAction(deletePost);
+    for (int k = 0; k < kCategories; ++k)
+        connect(m_lists[k]->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                &TFrmMain::updateListCommands);
+    connect(mPage, &QTabWidget::currentChanged, this, &TFrmMain::updateListCommands);
+    updateListCommands();
+}
+
+void TFrmMain::updateListCommands() {
+    const int k = activeCategory();
+    const bool selected = selectedRow(k) >= 0;
+    const bool rows = m_store && m_store->RecordCount(k) > 0;
+    const struct {
+        const char* name;
+        bool enabled;
+    } items[] = {{"N_DeletePost", selected},
+                 {"N_MovePost", selected},
+                 {"N_DeleteAll", rows},
+                 {"N_FindPost", rows}};
+    for (const auto& item : items)
+        if (auto* action = findChild<QAction*>(QString::fromLatin1(item.name)))
+            action->setEnabled(item.enabled);
 }
 
 void TFrmMain::keepFieldsSingleLine() {

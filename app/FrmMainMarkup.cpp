@@ -1,5 +1,6 @@
 // The markup tools of the main window: the insertion buttons, the preview
 // button and the content editor's own menu.
+#include "app/MessageBoxes.h"
 #include "app/TFrmMain.h"
 #include "bridge/TagBuilder.h"
 #include "markup/MemoMenu.h"
@@ -7,12 +8,24 @@
 #include "markup/PreviewRunner.h"
 #include "markup/TFrmInsertUBB.h"
 #include "platform/AnsiCodePage.h"
+#include "ui/ToastPopup.h"
 
 #include <QPlainTextEdit>
 #include <QToolButton>
 
 void TFrmMain::installMarkupTools() {
     PopupMenuMemo = new MemoMenu(meoContent, m_frmSearchReplace, m_settings, iniPath());
+    connect(PopupMenuMemo, &MemoMenu::replaced, this, [this](int count, const QString& needle) {
+        if (needle.isEmpty())
+            MessageBoxes::info(this, QStringLiteral("没有输入要查找的字符串，内容没有改变。"));
+        else if (count == 0)
+            MessageBoxes::info(this, QStringLiteral("内容中没有找到“%1”，没有替换。").arg(needle));
+        else
+            MSNPopUp1->show(
+                QString(), QStringLiteral("已替换%1处“%2”。")
+                               .arg(count)
+                               .arg(needle.size() > 12 ? needle.left(11) + QChar(0x2026) : needle));
+    });
     const struct {
         const char* button;
         TagKind kind;

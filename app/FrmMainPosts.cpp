@@ -13,12 +13,17 @@
 #include "store/PostLine.h"
 #include "store/TDateMan.h"
 #include "ui/MultiRowTabHeader.h"
+#include "ui/ToastPopup.h"
 
+#include <QItemSelection>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPlainTextEdit>
 #include <QTabWidget>
+#include <QTimer>
+
+#include <cstdio>
 
 namespace {
 // Every line break of any kind (CR LF, lone CR, lone LF) becomes lineBreak.
@@ -37,7 +42,10 @@ int TFrmMain::activeCategory() const {
 }
 
 int TFrmMain::selectedRow(int category) const {
-    const QModelIndexList rows = m_lists[category]->selectionModel()->selectedRows();
+    const QItemSelectionModel* selection = m_lists[category]->selectionModel();
+    if (!selection) // the list has no model yet, at start
+        return -1;
+    const QModelIndexList rows = selection->selectedRows();
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
@@ -63,15 +71,55 @@ void TFrmMain::RefreshCategoryList(int k) {
                                 ? QStringLiteral("共有%1个帖子").arg(m_models[k]->rowCount())
                                 : QStringLiteral("正在读取帖子……"));
     m_tabHeader->sync();
+    updateListCommands();
 }
 
-void TFrmMain::onListSelectionChanged(int category) {
+void TFrmMain::onListSelectionChanged(int category, const QItemSelection& deselected) {
     // Only a selection made by the user loads the post; the commands that
     // select a row themselves load it when they mean to.
     if (m_programmaticSelection > 0 || category != activeCategory())
         return;
-    if (selectedRow(category) >= 0)
+    const int s = selectedRow(category);
+    if (s < 0)
+        return;
+    if (!m_questionPending &&
+        !m_editor.mustAsk(EditorState::Action::Load, edtTitle->text(), meoContent->toPlainText())) {
         LoadSelectedPost();
+        return;
+    }
+    // The editor holds unsaved text: the selection goes back until the user
+    // has answered. The question waits for the event loop, so that it never
+    // opens in the middle of a mouse press on the list.
+    const QModelIndexList before = deselected.indexes();
+    selectRow(category, before.isEmpty() ? -1 : before.first().row());
+    if (m_questionPending)
+        return;
+    m_questionPending = true;
+    QTimer::singleShot(0, this, [this, category, s] { loadAfterQuestion(category, s); });
+}
+
+void TFrmMain::loadAfterQuestion(int k, int s) {
+    m_questionPending = false;
+    if (k != activeCategory() || s >= m_models[k]->rowCount())
+        return;
+    if (!settleUnsaved(EditorState::Action::Load))
+        return;
+    selectRow(k, s);
+    LoadSelectedPost();
+}
+
+bool TFrmMain::settleUnsaved(EditorState::Action action) {
+    if (!m_editor.mustAsk(action, edtTitle->text(), meoContent->toPlainText()))
+        return true;
+    switch (MessageBoxes::askToSave(this)) {
+    case EditorState::Answer::Save:
+        return SavePostCommand();
+    case EditorState::Answer::Discard:
+        return true;
+    case EditorState::Answer::Cancel:
+        break;
+    }
+    return false;
 }
 
 void TFrmMain::LoadSelectedPost() {
@@ -88,73 +136,91 @@ void TFrmMain::LoadSelectedPost() {
     } catch (const std::exception& e) {
         ErrorReporter::report(e);
     }
-    m_editorMode = QStringLiteral("EDIT");
-    m_capturedTitle = false;
-    setStatusText(QStringLiteral("编辑"));
+    m_editor.showStored(k, s, line, edtTitle->text(), meoContent->toPlainText());
+    m_editor.setCapturedTitle(false);
+    updateEditorStatus();
 }
 
 void TFrmMain::NewPost() {
+    if (!settleUnsaved(EditorState::Action::New))
+        return;
     edtTitle->clear();
     meoContent->clear();
-    m_editorMode = QStringLiteral("ADD");
+    m_editor.startNew();
     for (int k = 0; k < kCategories; ++k)
         selectRow(k, -1);
-    setStatusText(QStringLiteral("新建"));
+    updateEditorStatus();
 }
 
-void TFrmMain::SavePostCommand() {
-    if (m_editorMode.isEmpty())
-        return;
-    if (m_editorMode == QLatin1String("EDIT") && selectedRow(activeCategory()) < 0)
-        return;
+bool TFrmMain::SavePostCommand() {
     const QString title = titleText();
     const QString content = contentText();
     if (title.isEmpty()) {
         MessageBoxes::info(this, QStringLiteral("给帖子起个名字吧！"));
         edtTitle->setFocus();
-        return;
+        return false;
     }
     if (content.isEmpty()) {
         MessageBoxes::info(this, QStringLiteral("帖子的内容呢?"));
         meoContent->setFocus();
-        return;
+        return false;
     }
     try {
-        if (!SavePost(title, content) && title.contains(QLatin1String(kPostSeparator)))
+        if (SavePost(title, content))
+            return true;
+        if (title.contains(QLatin1String(kPostSeparator)))
             edtTitle->setFocus();
     } catch (const std::exception& e) {
         ErrorReporter::report(e); // a category that cannot be changed in this run
     }
+    return false;
+}
+
+std::optional<int> TFrmMain::rowOfShownPost() const {
+    if (!m_editor.tied())
+        return std::nullopt;
+    const int k = m_editor.tiedCategory();
+    const int row = m_editor.tiedRow();
+    if (row < m_store->RecordCount(k) && m_store->record(k, row) == m_editor.tiedLine())
+        return row;
+    // Rows before it came or went (an undone deletion, a change from outside):
+    // the same post further up or down is still the one shown.
+    for (int i = 0; i < m_store->RecordCount(k); ++i)
+        if (m_store->record(k, i) == m_editor.tiedLine())
+            return i;
+    return std::nullopt;
 }
 
 bool TFrmMain::SavePost(const QString& title, const QString& content) {
     // The separator in a title would split the post at the wrong place when
     // the category is read again.
     if (title.contains(QLatin1String(kPostSeparator))) {
-        MessageBoxes::info(this, QStringLiteral("标题中不能含有“$TCSPLIT$”！"));
-        return false;
-    }
-    // Every tab is hidden: the active index names no category the user sees.
-    if (!tabVisible(activeCategory())) {
-        MessageBoxes::info(this, QStringLiteral("还没有帖子分类，帖子没有保存。\n"
-                                                "请先在“参数设置”的“帖子分类”页中添加分类，"
-                                                "然后重新运行程序。"));
+        MessageBoxes::info(this, QStringLiteral("标题中不能含有“$TCSPLIT$”！帖子没有保存。"));
         return false;
     }
     const QByteArray line =
         EncodePost(AnsiCodePage::fromUnicode(title), AnsiCodePage::fromUnicode(content));
-    const int k = activeCategory();
-    int s = selectedRow(k);
-    if (m_editorMode == QLatin1String("ADD")) {
+    const EditorState::SavePlan plan = m_editor.planSave(title, content, rowOfShownPost());
+    int k = activeCategory();
+    int row = 0;
+    if (plan.kind == EditorState::SavePlan::Kind::Replace) {
+        k = plan.category;
+        row = plan.row;
+        m_store->ReplaceRecord(line, row, k);
+    } else {
+        // Every tab is hidden: the active index names no category the user sees.
+        if (!tabVisible(k)) {
+            MessageBoxes::info(this, QStringLiteral("还没有帖子分类，帖子没有保存。\n"
+                                                    "请先在“参数设置”的“帖子分类”页中添加分类。"));
+            return false;
+        }
         m_store->AddRecord(line, k);
-        m_editorMode.clear();
-    } else if (m_editorMode == QLatin1String("EDIT") && s != -1) {
-        m_store->ReplaceRecord(line, s, k);
-        s = m_models[k]->rowCount();
+        row = m_store->RecordCount(k) - 1;
     }
     RefreshCategoryList(k);
-    selectRow(k, s);
-    setStatusText(QString());
+    selectRow(k, row);
+    m_editor.showStored(k, row, line, edtTitle->text(), meoContent->toPlainText());
+    updateEditorStatus();
     emit postSaved();
     return true;
 }
@@ -162,6 +228,8 @@ bool TFrmMain::SavePost(const QString& title, const QString& content) {
 void TFrmMain::DeletePost() {
     const int k = activeCategory();
     const int s = selectedRow(k);
+    if (!settleUnsaved(EditorState::Action::Delete))
+        return;
     if (s != -1) {
         const QByteArray post = m_store->record(k, s);
         try {
@@ -173,13 +241,16 @@ void TFrmMain::DeletePost() {
         m_deletionUndo.remember(k, {{s, post}});
         N_UndoDelete->setEnabled(true);
         RefreshCategoryList(k);
-        m_editorMode.clear();
     }
     edtTitle->clear();
     meoContent->clear();
+    m_editor.clear();
+    updateEditorStatus();
 }
 
 void TFrmMain::DeleteAllPosts() {
+    if (!settleUnsaved(EditorState::Action::Delete))
+        return;
     if (!MessageBoxes::confirm(this, QStringLiteral("确认要删除全部帖子吗？"),
                                QStringLiteral("确认删除")))
         return;
@@ -196,16 +267,47 @@ void TFrmMain::DeleteAllPosts() {
     m_deletionUndo.remember(k, std::move(posts));
     N_UndoDelete->setEnabled(m_deletionUndo.available());
     RefreshCategoryList(k);
-    m_editorMode.clear();
     edtTitle->clear();
     meoContent->clear();
+    m_editor.clear();
+    updateEditorStatus();
 }
 
-void TFrmMain::onPageChanged(int) {
-    ensureCategoryLoaded(activeCategory());
+void TFrmMain::onPageChanged(int index) {
+    if (m_programmaticPage > 0 || index == m_shownPage)
+        return;
+    if (!m_questionPending && !m_editor.mustAsk(EditorState::Action::TabSwitch, edtTitle->text(),
+                                                meoContent->toPlainText())) {
+        showPage(index);
+        return;
+    }
+    // The tab the unsaved post belongs to stays in front while the user answers.
+    ++m_programmaticPage;
+    mPage->setCurrentIndex(m_shownPage);
+    --m_programmaticPage;
+    if (m_questionPending)
+        return;
+    m_questionPending = true;
+    QTimer::singleShot(0, this, [this, index] {
+        m_questionPending = false;
+        if (index < 0 || index >= kCategories || !tabVisible(index) ||
+            !settleUnsaved(EditorState::Action::TabSwitch))
+            return;
+        ++m_programmaticPage;
+        mPage->setCurrentIndex(index);
+        --m_programmaticPage;
+        showPage(index);
+    });
+}
+
+void TFrmMain::showPage(int index) {
+    m_shownPage = index;
+    ensureCategoryLoaded(index);
     edtTitle->clear();
     meoContent->clear();
+    m_editor.clear();
     LoadSelectedPost();
+    updateEditorStatus();
 }
 
 void TFrmMain::FindPost() {
@@ -218,6 +320,14 @@ void TFrmMain::FindPost() {
     const int selected = selectedRow(k);
     const int start = selected < 0 ? 0 : selected;
     const int p = m_store->FindTitle(start, AnsiCodePage::fromUnicode(text), k);
+    if (p < 0) {
+        // The list and the editor stay as they are: a later Save still
+        // stores the post shown where it belongs.
+        MessageBoxes::info(this, QStringLiteral("没有找到标题包含“%1”的帖子").arg(text));
+        return;
+    }
+    if (!settleUnsaved(EditorState::Action::Load))
+        return;
     selectRow(k, p);
     LoadSelectedPost();
 }
@@ -244,6 +354,10 @@ void TFrmMain::MovePost() {
     const int t = m_frmTrans->chosenTarget();
     if (t < 0 || t >= kCategories || !ensureCategoryLoaded(t))
         return;
+    // The post shown leaves this tab: edits to it are saved or dropped first.
+    const bool movesShownPost = rowOfShownPost() == s && m_editor.tiedCategory() == k;
+    if (movesShownPost && !settleUnsaved(EditorState::Action::Delete))
+        return;
     try {
         // Both categories change together, so they are saved together.
         m_store->MoveRecord(s, k, t);
@@ -253,6 +367,13 @@ void TFrmMain::MovePost() {
     }
     RefreshCategoryList(k);
     RefreshCategoryList(t);
+    if (movesShownPost) {
+        edtTitle->clear();
+        meoContent->clear();
+        m_editor.clear();
+    }
+    updateEditorStatus();
+    MSNPopUp1->show(QString(), QStringLiteral("帖子已转移到“%1”").arg(m_tabCaptions[t]));
 }
 
 void TFrmMain::SelectNextPost() {
@@ -260,6 +381,29 @@ void TFrmMain::SelectNextPost() {
     const int s = selectedRow(k);
     if (s < 0)
         return;
+    // The message comes from the browser while the user works there: it never
+    // waits for an answer. Unsaved edits are stored first; where Save would
+    // refuse them, the editor stays on this post and says why.
+    const QString title = titleText();
+    const QString content = contentText();
+    if (m_editor.unsaved(edtTitle->text(), meoContent->toPlainText())) {
+        const auto plan = m_editor.planSave(title, content, rowOfShownPost()).kind;
+        const bool refused = plan == EditorState::SavePlan::Kind::RefuseEmptyTitle ||
+                             plan == EditorState::SavePlan::Kind::RefuseEmptyContent ||
+                             title.contains(QLatin1String(kPostSeparator));
+        bool saved = false;
+        if (!refused) {
+            try {
+                saved = SavePost(title, content);
+            } catch (const std::exception& e) {
+                std::fprintf(stderr, "vellum: %s\n", e.what());
+            }
+        }
+        if (!saved) {
+            showNote(QStringLiteral("当前帖子尚未保存，没有转到下一个帖子。"));
+            return;
+        }
+    }
     int next = s + 1;
     if (next > m_models[k]->rowCount() - 1)
         next = 0;
@@ -270,6 +414,30 @@ void TFrmMain::SelectNextPost() {
 void TFrmMain::onNextPostMessage(int wparam) {
     if (wparam == 1 && !m_settings.KeepSubject)
         SelectNextPost();
+}
+
+void TFrmMain::setEditorMode(const QString& mode) {
+    m_editor.setModeName(mode);
+    updateEditorStatus();
+}
+
+bool TFrmMain::editorUnsaved() const {
+    return m_editor.unsaved(edtTitle->text(), meoContent->toPlainText());
+}
+
+bool TFrmMain::contentUnsaved() const {
+    return m_editor.contentUnsaved(meoContent->toPlainText());
+}
+
+void TFrmMain::updateEditorStatus() {
+    setStatusText(m_editor.statusLabel());
+    lblUnsaved->setVisible(editorUnsaved());
+}
+
+void TFrmMain::showNote(const QString& text) {
+    m_statusPanels[1]->setText(text);
+    // A long file name does not fit the panel.
+    m_statusPanels[1]->setToolTip(text);
 }
 
 QString TFrmMain::statusText() const {

@@ -5,14 +5,17 @@
 #include "app/MessageBoxes.h"
 #include "app/SaveFailureBox.h"
 #include "app/TFrmMain.h"
+#include "platform/AnsiCodePage.h"
 #include "platform/Paths.h"
 #include "platform/StagedWrites.h"
 #include "platform/VellumError.h"
 #include "settings/IniFile.h"
 #include "store/BackgroundSaver.h"
+#include "store/PostLine.h"
 #include "store/Rescue.h"
 #include "store/TDateMan.h"
 
+#include <QDateTime>
 #include <QDir>
 
 #include <cstdio>
@@ -52,9 +55,13 @@ void TFrmMain::openStore(const QString& dataDir) {
         m_pendingErrors << message;
         printError(message);
     }
-    const QStringList rescued = Rescue::takeUnannounced();
+    QStringList rescued = Rescue::takeUnannounced();
+    for (QString& folder : rescued) {
+        const QStringList files = QDir(folder).entryList(QDir::Files, QDir::Name);
+        folder += QStringLiteral("（%1）").arg(files.join(QStringLiteral("、")));
+    }
     if (!rescued.isEmpty())
-        m_pendingErrors << QStringLiteral("上次运行结束时有分类没能保存，其中的帖子已另存到：\n%1\n"
+        m_pendingErrors << QStringLiteral("上次运行结束时有帖子没能保存，已另存到：\n%1\n"
                                           "请检查这些文件，需要时用“导入数据...”把帖子导入回来。")
                                .arg(rescued.join(QLatin1Char('\n')));
 
@@ -98,14 +105,15 @@ bool TFrmMain::saveAtClose(bool interactive) {
     for (;;) {
         const QStringList errors = m_store->SaveCategories(allCategories());
         m_exitStatus = errors.isEmpty() ? 0 : 1;
-        if (errors.isEmpty())
-            return true;
         for (const QString& m : errors)
             printError(m);
         if (!interactive) {
+            // No one can be asked: what is not on disk goes to the rescue folder.
             rescueUnsaved();
             return true;
         }
+        if (errors.isEmpty())
+            return true;
         switch (SaveFailureBox::ask(this, errors)) {
         case SaveFailureBox::Choice::Retry:
             continue;
@@ -129,20 +137,31 @@ void TFrmMain::saveAllCategories(bool interactive) {
         if (interactive)
             MessageBoxes::error(this, m);
     }
-    if (!errors.isEmpty() && !interactive) {
+    if (!errors.isEmpty() && !interactive)
         m_exitStatus = 1;
+    if (!interactive)
         rescueUnsaved();
-    }
 }
 
 void TFrmMain::rescueUnsaved() {
     const QList<int> unsaved = m_store->dirtyCategories();
-    if (unsaved.isEmpty())
+    // The editor's unsaved post, once per text: the log-out and the quit that
+    // follows it write it once.
+    QByteArray editorPost;
+    if (editorUnsaved()) {
+        editorPost = EncodePost(AnsiCodePage::fromUnicode(titleText()),
+                                AnsiCodePage::fromUnicode(contentText()));
+        if (editorPost == m_rescuedEditorPost)
+            editorPost.clear();
+    }
+    if (unsaved.isEmpty() && editorPost.isEmpty())
         return;
     try {
-        const QString folder = Rescue::write(*m_store, unsaved);
-        printError(QStringLiteral("the categories that could not be saved were written to %1")
-                       .arg(folder));
+        const QString folder = Rescue::write(*m_store, unsaved, Rescue::defaultBases(),
+                                             QDateTime::currentDateTime(), editorPost);
+        if (!editorPost.isEmpty())
+            m_rescuedEditorPost = editorPost;
+        printError(QStringLiteral("unsaved posts were written to %1").arg(folder));
     } catch (const VellumError& e) {
         printError(e.message());
     }

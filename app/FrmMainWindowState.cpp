@@ -2,6 +2,7 @@
 // auto-hide at the top edge of the screen, the tray icon with its menu, the
 // about box and the form and place remembered in config.ini. The decisions are taken by
 // DockingDecisions; this file only asks and acts.
+#include "app/MessageBoxes.h"
 #include "app/TFrmMain.h"
 #include "app/TfrmAbout.h"
 #include "settings/IniFile.h"
@@ -18,6 +19,7 @@
 
 #include <QApplication>
 #include <QBoxLayout>
+#include <QFileInfo>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -41,8 +43,14 @@ class HoverWatcher : public QObject {
     std::function<void()> m_onHover;
 };
 
-void openAddress(const char* address) {
-    ShellOpen::open(QUrl(QString::fromLatin1(address)));
+// The help page of the program folder, or why it cannot be opened.
+void openHelpPage(QWidget* owner, const char* section = nullptr) {
+    if (!QFileInfo(ProductAddresses::helpPagePath()).isFile()) {
+        MessageBoxes::info(owner, QStringLiteral("找不到帮助页面“%1”。\n请重新安装Vellum。")
+                                      .arg(ProductAddresses::helpPagePath()));
+        return;
+    }
+    ShellOpen::open(ProductAddresses::helpPage(section ? QString::fromLatin1(section) : QString()));
 }
 } // namespace
 
@@ -62,14 +70,13 @@ void TFrmMain::createTrayIcon() {
             });
     connect(PopupMenu, &TrayMenu::showMainWindowRequested, this, &TFrmMain::ShowMainWindow);
     connect(PopupMenu, &TrayMenu::browserEditionRequested, this,
-            [] { openAddress(ProductAddresses::BrowserEdition); });
+            [this] { openHelpPage(this, ProductAddresses::ExtensionSection); });
     connect(PopupMenu, &TrayMenu::settingsRequested, this, [this] {
         if (!raiseOpenDialog())
             openSettings();
     });
-    connect(PopupMenu, &TrayMenu::forumRequested, this,
-            [] { openAddress(ProductAddresses::Forum); });
-    connect(PopupMenu, &TrayMenu::helpRequested, this, [] { openAddress(ProductAddresses::Help); });
+    connect(PopupMenu, &TrayMenu::forumRequested, this, [this] { openHelpPage(this); });
+    connect(PopupMenu, &TrayMenu::helpRequested, this, [this] { openHelpPage(this); });
     connect(PopupMenu, &TrayMenu::aboutRequested, this, &TFrmMain::showAbout);
     connect(PopupMenu, &TrayMenu::exitRequested, this, &QWidget::close);
 }
@@ -105,7 +112,7 @@ void TFrmMain::setupWindowBehaviour() {
     connect(Timer2, &QTimer::timeout, this, &TFrmMain::AutoHideTick);
     connect(BitBtn1, &QToolButton::clicked, this, &TFrmMain::ToggleDockMode);
     connect(btnAbout, &QToolButton::clicked, this, &TFrmMain::showAbout);
-    connect(btnHelp, &QToolButton::clicked, this, [] { openAddress(ProductAddresses::Forum); });
+    connect(btnHelp, &QToolButton::clicked, this, [this] { openHelpPage(this); });
 }
 
 bool TFrmMain::autoHideUsable() const {

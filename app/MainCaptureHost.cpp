@@ -25,6 +25,12 @@ void MainCaptureHost::appendContentLine(const QString& line) {
 void MainCaptureHost::clearContent() {
     m_win.meoContent->clear();
 }
+bool MainCaptureHost::contentUnsaved() const {
+    return m_win.contentUnsaved();
+}
+void MainCaptureHost::showNote(const QString& text) {
+    m_win.showNote(text);
+}
 QString MainCaptureHost::editorMode() const {
     return m_win.editorMode();
 }

@@ -13,6 +13,8 @@ class MainCaptureHost : public CaptureHost {
     QString contentText() const override;
     void appendContentLine(const QString& line) override;
     void clearContent() override;
+    bool contentUnsaved() const override;
+    void showNote(const QString& text) override;
     QString editorMode() const override;
     void setEditorMode(const QString& mode) override;
     bool capturedTitle() const override;

@@ -117,7 +117,7 @@ TFrmMain::TFrmMain(QWidget* parent) : QWidget(parent) {
     createTrayIcon();
     LoadSettings(m_settings, iniPath());                // 5.
     ApplyWordWrap(meoContent, m_settings.MemoAutoline); // 6.
-    m_editorMode.clear();                               // 7.
+    m_editor.clear();                                   // 7.
     // 8. A missing data folder is created now, so that closing can write.
     const QString dataDir = m_programDir + QStringLiteral("date");
     QDir().mkpath(dataDir);
@@ -132,12 +132,15 @@ TFrmMain::TFrmMain(QWidget* parent) : QWidget(parent) {
         m_models[k] = new CategoryListModel(m_store.get(), k, this);
         m_lists[k]->setModel(m_models[k]);
         connect(m_lists[k]->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-                [this, k] { onListSelectionChanged(k); });
+                [this, k](const QItemSelection&, const QItemSelection& deselected) {
+                    onListSelectionChanged(k, deselected);
+                });
         // A click on the row that is already selected loads it again, so the
         // editor can go back to the stored post.
         m_lists[k]->viewport()->installEventFilter(this);
         connect(m_lists[k], &QAbstractItemView::clicked, this, [this, k](const QModelIndex& index) {
-            if (index.row() == m_rowAtPress && k == activeCategory())
+            if (index.row() == m_rowAtPress && k == activeCategory() &&
+                settleUnsaved(EditorState::Action::Load))
                 LoadSelectedPost();
             m_rowAtPress = -1;
         });
@@ -145,7 +148,9 @@ TFrmMain::TFrmMain(QWidget* parent) : QWidget(parent) {
     }
     setupEditorBehaviour();
     // Tab changes act on the lists only once they show the store.
+    m_shownPage = mPage->currentIndex();
     connect(mPage, &QTabWidget::currentChanged, this, &TFrmMain::onPageChanged);
+    installShortcuts();
     // 11, 12. Where the program lives, and the browser's menu entries.
     try {
         RegisterProgramLocation(Paths::executablePath());
@@ -227,7 +232,7 @@ void TFrmMain::buildLayout() {
     btnDel = makeToolButton(toolbar, "btnDel", Icons::Delete, QStringLiteral("删除当前贴子"));
     btnConfig = makeToolButton(toolbar, "btnConfig", Icons::Settings, QStringLiteral("参数设置"));
     btnAbout = makeToolButton(toolbar, "btnAbout", Icons::About, QStringLiteral("关于软件"));
-    btnHelp = makeToolButton(toolbar, "btnHelp", Icons::Help, QStringLiteral("欢迎访问官方论坛"));
+    btnHelp = makeToolButton(toolbar, "btnHelp", Icons::Help, QStringLiteral("查看使用帮助"));
     btnPostData = makeToolButton(toolbar, "btnPostData", Icons::Send,
                                  QStringLiteral("发贴到我的论坛"), QStringLiteral("远程提交"));
     for (QToolButton* b : {btnNew, btnSave, btnDel})
@@ -255,6 +260,13 @@ void TFrmMain::buildLayout() {
     edtTitle->setObjectName(QStringLiteral("edtTitle"));
     titleLabel->setBuddy(edtTitle);
     titleRow->addWidget(edtTitle, 1);
+    // Shown while the title or the content hold text that is not stored.
+    lblUnsaved = new QLabel(QStringLiteral("未保存"), this);
+    lblUnsaved->setObjectName(QStringLiteral("lblUnsaved"));
+    lblUnsaved->setToolTip(QStringLiteral("当前帖子尚未保存"));
+    lblUnsaved->setStyleSheet(QStringLiteral("color: #c00000;"));
+    lblUnsaved->hide();
+    titleRow->addWidget(lblUnsaved);
     editor->addLayout(titleRow);
 
     auto* contentRow = new QHBoxLayout();
@@ -271,7 +283,7 @@ void TFrmMain::buildLayout() {
                    {"btnFlash", Icons::InsertFlash, "插入Flash动画"},
                    {"btnRm", Icons::InsertRm, "插入Real Player视频"},
                    {"btnMp", Icons::InsertMp, "插入Media Player视频"},
-                   {"SpeedButton1", Icons::Preview, "在IE中预览帖子"}};
+                   {"SpeedButton1", Icons::Preview, "在浏览器中预览帖子"}};
     for (const auto& b : inserts) {
         auto* button = makeToolButton(this, b.name, b.icon, QString::fromUtf8(b.hint));
         button->setIconSize(QSize(16, 16));
@@ -366,6 +378,8 @@ void TFrmMain::buildLayout() {
 
     connect(btnNew, &QToolButton::clicked, this, &TFrmMain::NewPost);
     connect(btnSave, &QToolButton::clicked, this, &TFrmMain::SavePostCommand);
+    connect(edtTitle, &QLineEdit::textChanged, this, &TFrmMain::updateEditorStatus);
+    connect(meoContent, &QPlainTextEdit::textChanged, this, &TFrmMain::updateEditorStatus);
     connect(btnDel, &QToolButton::clicked, this, &TFrmMain::DeletePost);
     connect(btnConfig, &QToolButton::clicked, this, &TFrmMain::openSettings);
 }
@@ -415,8 +429,12 @@ void TFrmMain::createDialogs() {
 }
 
 void TFrmMain::openSettings() {
-    if (m_frmConfig->exec() == QDialog::Accepted)
+    const bool accepted = m_frmConfig->exec() == QDialog::Accepted;
+    if (accepted)
         reloadSettings();
+    // The category page writes each change at once, so the tabs follow
+    // config.ini however the dialog closed.
+    applyTabCaptions();
 }
 
 void TFrmMain::showAtStartUp() {
@@ -449,6 +467,35 @@ void TFrmMain::LoadTabCaptions() {
         mPage->setTabVisible(n, !m_tabCaptions[n].isEmpty());
     }
     m_tabHeader->sync();
+}
+
+void TFrmMain::applyTabCaptions() {
+    const int before = activeCategory();
+    ++m_programmaticPage;
+    LoadTabCaptions();
+    for (int k = 0; k < kCategories; ++k)
+        m_store->setCategoryName(k, m_tabCaptions[k]);
+    if (!tabVisible(before)) {
+        // The active category lost its name: the first one left comes to the
+        // front; unsaved text stays in the editor as a new post there.
+        for (int k = 0; k < kCategories; ++k)
+            if (tabVisible(k)) {
+                mPage->setCurrentIndex(k);
+                break;
+            }
+        if (editorUnsaved()) {
+            m_editor.setModeName(QStringLiteral("ADD"));
+        } else {
+            edtTitle->clear();
+            meoContent->clear();
+            m_editor.clear();
+            LoadSelectedPost();
+        }
+    }
+    m_shownPage = mPage->currentIndex();
+    --m_programmaticPage;
+    m_tabHeader->sync();
+    updateEditorStatus();
 }
 
 void TFrmMain::showPendingErrors() {
@@ -506,6 +553,10 @@ bool TFrmMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TFrmMain::closeEvent(QCloseEvent* event) {
+    if (!m_closed && !settleUnsaved(EditorState::Action::Close)) {
+        event->ignore();
+        return;
+    }
     closeSequence(true);
     if (m_closed)
         event->accept();

@@ -2,6 +2,7 @@
 // The main window: owns the post store, the six category lists, the editor and
 // the settings mirror, and runs the start-up and close sequences.
 #include "app/DeletionUndo.h"
+#include "app/EditorState.h"
 #include "settings/SettingsMirror.h"
 
 #include <QByteArray>
@@ -12,6 +13,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 class CaptureChannel;
 class CaptionBand;
@@ -92,7 +94,11 @@ class TFrmMain : public QWidget {
     bool ensureCategoryLoaded(int k);
     void LoadSelectedPost();
     void NewPost();
-    void SavePostCommand();
+    // Save: checks the fields, then stores the post. True when it was stored;
+    // a refusal has been shown.
+    bool SavePostCommand();
+    // Stores the editor's post: replaces the stored post it shows, or adds it
+    // as a new last row; the saved row is then selected, in mode "EDIT".
     // Returns false when it refused (a title holding the post separator, or
     // no category to store into); the refusal has been shown.
     bool SavePost(const QString& title, const QString& content);
@@ -112,12 +118,18 @@ class TFrmMain : public QWidget {
     void CustomExport();
 
     // --- Editor state, shared with the capture poll ------------------------
-    const QString& editorMode() const { return m_editorMode; }
-    void setEditorMode(const QString& mode) { m_editorMode = mode; }
-    bool capturedTitle() const { return m_capturedTitle; }
-    void setCapturedTitle(bool on) { m_capturedTitle = on; }
+    QString editorMode() const { return m_editor.modeName(); }
+    void setEditorMode(const QString& mode);
+    bool capturedTitle() const { return m_editor.capturedTitle(); }
+    void setCapturedTitle(bool on) { m_editor.setCapturedTitle(on); }
+    // The title or the content differ from the stored post shown, or hold
+    // text of a post not stored yet.
+    bool editorUnsaved() const;
+    bool contentUnsaved() const;
     QString statusText() const;
     void setStatusText(const QString& text);
+    // Status bar panel 1: the outcome of the last command.
+    void showNote(const QString& text);
     QString titleText() const;
     // Sets the title field; each line break becomes one blank.
     void setTitleText(const QString& text);
@@ -210,8 +222,27 @@ class TFrmMain : public QWidget {
     bool saveAtClose(bool interactive);
     void loadRemainingCategories();
     void rescueUnsaved();
-    void onListSelectionChanged(int category);
+    void onListSelectionChanged(int category, const QItemSelection& deselected);
     void onPageChanged(int index);
+    // The page change itself, once the editor may be emptied.
+    void showPage(int index);
+    // Asks "当前帖子尚未保存。要保存吗？" when the action would replace
+    // unsaved text; true when the action may go on.
+    bool settleUnsaved(EditorState::Action action);
+    // Loads row s of category k after the question, for a selection the user
+    // made while the editor held unsaved text.
+    void loadAfterQuestion(int k, int s);
+    // The row where the post the editor shows stands now, if it still does.
+    std::optional<int> rowOfShownPost() const;
+    // Status bar panel 0 and the unsaved mark follow the editor.
+    void updateEditorStatus();
+    // The categories' names from config.ini into the tabs (at start and after
+    // the settings dialog).
+    void applyTabCaptions();
+    void installShortcuts();
+    // The list menu's commands that need a row or a post are enabled only then.
+    void updateListCommands();
+
     void showPendingErrors();
     // The browser bridge (FrmMainBrowser.cpp).
     void RegisterBrowserHost();
@@ -237,8 +268,12 @@ class TFrmMain : public QWidget {
     std::unique_ptr<CapturePoll> m_capturePoll;
     CaptureChannel* m_captureChannel = nullptr;
     TSettingsMirror m_settings;
-    QString m_editorMode;
-    bool m_capturedTitle = false;
+    EditorState m_editor;
+    // A question about unsaved text is on its way; further selections wait.
+    bool m_questionPending = false;
+    int m_programmaticPage = 0;
+    int m_shownPage = 0;
+    QByteArray m_rescuedEditorPost;
     std::array<QString, kCategories> m_tabCaptions;
     BackgroundSaver* m_saver = nullptr;
     int m_exitStatus = 0;
@@ -260,6 +295,7 @@ class TFrmMain : public QWidget {
     QToolButton* btnHelp = nullptr;
     QToolButton* btnPostData = nullptr;
     QLineEdit* edtTitle = nullptr;
+    QLabel* lblUnsaved = nullptr;
     QPlainTextEdit* meoContent = nullptr;
     QTabWidget* mPage = nullptr;
     MultiRowTabHeader* m_tabHeader = nullptr;

@@ -48,16 +48,12 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent) {
     auto* version = new QLabel(QStringLiteral("V" VELLUM_VERSION), this);
     version->setObjectName(QStringLiteral("lblVersion"));
     grid->addWidget(version, 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("官方网站"), this), 1, 0);
-    auto* site = new LinkLabel(QString::fromLatin1(ProductAddresses::WebSite),
-                               QUrl(QString::fromLatin1(ProductAddresses::WebSite)), this);
+    // The help page in the program folder stands in for a web site.
+    grid->addWidget(new QLabel(QStringLiteral("使用帮助"), this), 1, 0);
+    auto* site = new LinkLabel(QStringLiteral("本机帮助页面"), ProductAddresses::helpPage(), this);
     site->setObjectName(QStringLiteral("lnkWebSite"));
+    site->setToolTip(ProductAddresses::helpPagePath());
     grid->addWidget(site, 1, 1);
-    grid->addWidget(new QLabel(QStringLiteral("作者邮箱"), this), 2, 0);
-    const QString mail = QString::fromLatin1(ProductAddresses::AuthorMail);
-    auto* author = new LinkLabel(mail, QUrl(QStringLiteral("mailto:") + mail), this);
-    author->setObjectName(QStringLiteral("lnkMail"));
-    grid->addWidget(author, 2, 1);
     grid->setColumnStretch(1, 1);
     text->addLayout(grid);
     auto* note = new QLabel(QStringLiteral("(欢迎提出宝贵意见)"), this);

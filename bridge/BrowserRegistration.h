@@ -22,7 +22,7 @@ inline constexpr char kProgramKey[] = "\\Software\\Vellum";
 extern const char kProgramVersion[];
 
 // Writes "exefile" = exePath and "version" under kProgramKey.
-// Throws VellumError("Failed to set data for '<name>'") when a write fails.
+// Throws VellumError (the key store's message) when a write fails.
 void RegisterProgramLocation(const QString& exePath);
 
 // Writes the nine entries: each key's default value is the page in pagesDir

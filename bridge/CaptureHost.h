@@ -19,6 +19,9 @@ class CaptureHost {
     // A new last line of the content (AppendContentLine), never at the caret.
     virtual void appendContentLine(const QString& line) = 0;
     virtual void clearContent() = 0;
+    // The content holds text that is not stored (edits of the post shown, or
+    // any text of a new post): a captured title must not empty it.
+    virtual bool contentUnsaved() const { return false; }
 
     // Editor mode: "", "ADD" or "EDIT".
     virtual QString editorMode() const = 0;
@@ -28,6 +31,8 @@ class CaptureHost {
     virtual void setCapturedTitle(bool on) = 0;
     // Status bar panel 0.
     virtual void setStatusText(const QString& text) = 0;
+    // The outcome of a command in the status bar (panel 1).
+    virtual void showNote(const QString& /*text*/) {}
 
     // The list and the post store, active category only unless named.
     virtual int activeCategory() const = 0;

@@ -162,8 +162,11 @@ void CapturePoll::appendTag(const QString& line) {
 
 void CapturePoll::captureImage(const QString& payload) {
     const QString address = ImageAddress(payload);
-    if (ContentHoldsAddress(m_host.contentText(), address))
+    if (ContentHoldsAddress(m_host.contentText(), address)) {
+        m_host.showNote(QStringLiteral("内容中已有这张图片，没有重复添加。"));
         return;
+    }
+    m_host.showNote(QStringLiteral("已添加图片：%1").arg(address));
     const TSettingsMirror& s = m_host.settings();
     if (s.NoConvert)
         appendTag(address);
@@ -175,8 +178,11 @@ void CapturePoll::captureImage(const QString& payload) {
 
 void CapturePoll::captureLink(const QString& payload) {
     const LinkParts link = SplitLinkPayload(payload);
-    if (ContentHoldsAddress(m_host.contentText(), link.address))
+    if (ContentHoldsAddress(m_host.contentText(), link.address)) {
+        m_host.showNote(QStringLiteral("内容中已有这个链接，没有重复添加。"));
         return;
+    }
+    m_host.showNote(QStringLiteral("已添加链接：%1").arg(link.address));
     const TSettingsMirror& s = m_host.settings();
     if (s.NoConvert)
         appendTag(link.address);
@@ -189,9 +195,15 @@ void CapturePoll::captureLink(const QString& payload) {
 }
 
 void CapturePoll::captureTitle(const QString& payload) {
+    // Typed content is never dropped: it stays below the new title.
+    const bool keepContent = m_host.contentUnsaved();
     m_host.setTitleText(payload);
-    if (m_host.settings().ClearContentOnGetTitle)
-        m_host.clearContent();
+    if (m_host.settings().ClearContentOnGetTitle) {
+        if (keepContent)
+            m_host.showNote(QStringLiteral("内容尚未保存，没有清空。"));
+        else
+            m_host.clearContent();
+    }
     m_host.setEditorMode(kModeAdd);
     m_host.setStatusText(QStringLiteral("新建"));
     m_host.setCapturedTitle(true);
@@ -243,7 +255,10 @@ void CapturePoll::autoSave(const QString& title, const QString& content,
     const bool adding = m_host.editorMode() != kModeEdit;
     if (!m_host.savePost(title, content))
         return;
-    if (adding)
+    // Where the window put the post, when it says so.
+    if (const int savedRow = m_host.selectedRow(); savedRow >= 0)
+        row = savedRow;
+    else if (adding)
         row = m_host.rowCount() - 1;
 
     m_host.selectRow(row);

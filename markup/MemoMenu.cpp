@@ -96,7 +96,10 @@ void MemoMenu::SearchReplaceClick() {
     m_searchReplace->setWorkingTextSource([this] { return m_memo->toPlainText(); });
     const bool accepted = m_searchReplace->exec() == QDialog::Accepted;
     m_searchReplace->setWorkingTextSource({});
-    if (!accepted || m_searchReplace->workingText() == m_memo->toPlainText())
+    if (!accepted)
+        return;
+    emit replaced(int(m_searchReplace->replacedCount()), m_searchReplace->searchText());
+    if (m_searchReplace->workingText() == m_memo->toPlainText())
         return;
     QTextCursor cursor(m_memo->document());
     cursor.beginEditBlock();

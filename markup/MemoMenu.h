@@ -29,6 +29,10 @@ class MemoMenu : public QMenu {
     void SearchReplaceClick();
     void ClearClick();
 
+  signals:
+    // A replace-all ran: how many occurrences of needle it replaced.
+    void replaced(int count, const QString& needle);
+
   private:
     void updateItems();
 

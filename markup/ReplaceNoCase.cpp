@@ -26,7 +26,10 @@ qsizetype PosNoCase(qsizetype start, const QString& needle, const QString& text)
     return found < 0 ? 0 : found + 1;
 }
 
-QString ReplaceAllNoCase(const QString& text, const QString& needle, const QString& replacement) {
+QString ReplaceAllNoCase(const QString& text, const QString& needle, const QString& replacement,
+                         qsizetype* count) {
+    if (count)
+        *count = 0;
     if (needle.isEmpty())
         return text;
     const QString folded = foldLatin(text);
@@ -38,6 +41,8 @@ QString ReplaceAllNoCase(const QString& text, const QString& needle, const QStri
         out.append(QStringView(text).mid(copied, found - copied));
         out.append(replacement);
         copied = found + needle.size();
+        if (count)
+            ++*count;
     }
     if (copied == 0)
         return text;

@@ -13,4 +13,6 @@ qsizetype PosNoCase(qsizetype start, const QString& needle, const QString& text)
 // Every occurrence of needle replaced, left to right; the search goes on after
 // each inserted replacement, so a replacement that holds the needle is never
 // searched again. One pass over the text, however many matches.
-QString ReplaceAllNoCase(const QString& text, const QString& needle, const QString& replacement);
+// count, when given, receives the number of occurrences replaced.
+QString ReplaceAllNoCase(const QString& text, const QString& needle, const QString& replacement,
+                         qsizetype* count = nullptr);

@@ -49,6 +49,11 @@ void TfrmSearchReplace::setWorkingTextSource(std::function<QString()> source) {
 void TfrmSearchReplace::Button1Click() {
     if (m_source)
         m_workingText = m_source();
-    m_workingText = ReplaceAllNoCase(m_workingText, edtSearch->text(), edtReplace->text());
+    m_workingText =
+        ReplaceAllNoCase(m_workingText, edtSearch->text(), edtReplace->text(), &m_replaced);
     accept();
+}
+
+QString TfrmSearchReplace::searchText() const {
+    return edtSearch->text();
 }

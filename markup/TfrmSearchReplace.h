@@ -22,6 +22,9 @@ class TfrmSearchReplace : public QDialog {
     void setWorkingText(const QString& text) { m_workingText = text; }
     // After OK: the text with every occurrence replaced.
     const QString& workingText() const { return m_workingText; }
+    // What the last press of the replace button did.
+    qsizetype replacedCount() const { return m_replaced; }
+    QString searchText() const;
 
   private:
     void Button1Click();
@@ -30,5 +33,6 @@ class TfrmSearchReplace : public QDialog {
     QLineEdit* edtReplace = nullptr;
     QPushButton* Button1 = nullptr;
     QString m_workingText;
+    qsizetype m_replaced = 0;
     std::function<QString()> m_source;
 };

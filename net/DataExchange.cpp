@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QProgressDialog>
 
 #include <new>
@@ -47,44 +48,80 @@ class ProgressWindow : public ProgressIndicator {
 } // namespace
 
 bool DataExchange::exportCategory(int k) {
-    const QString path =
+    m_failed = false;
+    m_count = 0;
+    m_path =
         FileDialogs::getSaveFileName(m_owner, QStringLiteral("SaveDialogExport"), kFilter, kSuffix);
-    if (path.isEmpty())
+    if (m_path.isEmpty())
         return false;
     // The records as they are now; the window may change the category while
     // the file is written.
     const QList<QByteArray> records = m_store.Records(k);
-    ProgressWindow progress(m_owner, QStringLiteral("导出数据"),
-                            QStringLiteral("正在导出 %1 个帖子……").arg(records.size()));
-    try {
-        BackgroundWork::run(
-            [&](ProgressIndicator* p) { CategoryFile::writeLines(path, records, p); }, &progress);
-    } catch (const VellumError& e) {
-        ErrorReporter::report(
-            QStringLiteral("数据没有导出，无法写入文件“%1”。\n\n%2").arg(path, e.message()));
-        return false;
-    } catch (const std::bad_alloc&) {
-        ErrorReporter::report(QStringLiteral("内存不足，数据没有导出到文件“%1”。").arg(path));
+    QString error;
+    {
+        // The window-modal progress is gone before any message shows: left
+        // open, it would come up over the message and lock the window.
+        ProgressWindow progress(m_owner, QStringLiteral("导出数据"),
+                                QStringLiteral("正在导出 %1 个帖子……").arg(records.size()));
+        try {
+            BackgroundWork::run(
+                [&](ProgressIndicator* p) { CategoryFile::writeLines(m_path, records, p); },
+                &progress);
+        } catch (const VellumError& e) {
+            error =
+                QStringLiteral("数据没有导出，无法写入文件“%1”。\n\n%2").arg(m_path, e.message());
+        } catch (const std::bad_alloc&) {
+            error = QStringLiteral("内存不足，数据没有导出到文件“%1”。").arg(m_path);
+        }
+    }
+    if (!error.isEmpty()) {
+        m_failed = true;
+        ErrorReporter::report(error);
         return false;
     }
+    m_count = int(records.size());
     return true;
 }
 
 bool DataExchange::importFile(int k) {
-    const QString path =
-        FileDialogs::getOpenFileName(m_owner, QStringLiteral("OpenDialogImport"), kFilter);
-    if (path.isEmpty())
+    m_failed = false;
+    m_count = 0;
+    m_removedNuls = 0;
+    m_path = FileDialogs::getOpenFileName(m_owner, QStringLiteral("OpenDialogImport"), kFilter);
+    if (m_path.isEmpty())
         return false;
-    ProgressWindow progress(m_owner, QStringLiteral("导入数据"),
-                            QStringLiteral("正在导入“%1”……").arg(path));
-    try {
-        // The reading steps the progress and lets the windows paint; the
-        // records are added at the end, all at once.
-        m_store.AppendFromFile(k, path, &progress);
-    } catch (const VellumError& e) {
-        ErrorReporter::report(e);
-    } catch (const std::bad_alloc&) {
-        ErrorReporter::report(QStringLiteral("内存不足，文件“%1”没有导入。").arg(path));
+    const int before = m_store.RecordCount(k);
+    QString error;
+    {
+        ProgressWindow progress(m_owner, QStringLiteral("导入数据"),
+                                QStringLiteral("正在导入“%1”……").arg(m_path));
+        try {
+            // The reading steps the progress and lets the windows paint; the
+            // records are added at the end, all at once.
+            m_store.AppendFromFile(k, m_path, &progress, &m_removedNuls);
+        } catch (const VellumError& e) {
+            error = e.message();
+        } catch (const std::bad_alloc&) {
+            error = QStringLiteral("内存不足，文件“%1”没有导入。").arg(m_path);
+        }
     }
+    if (!error.isEmpty()) {
+        m_failed = true;
+        ErrorReporter::report(error);
+    }
+    m_count = m_store.RecordCount(k) - before;
     return true;
+}
+
+QString DataExchange::outcome(bool exporting) const {
+    if (m_failed || m_path.isEmpty())
+        return QString();
+    if (exporting)
+        return QStringLiteral("已导出%1个帖子到文件“%2”。").arg(m_count).arg(m_path);
+    if (!QFileInfo::exists(m_path))
+        return QStringLiteral("文件“%1”不存在，没有导入帖子。").arg(m_path);
+    QString text = QStringLiteral("已从文件“%1”导入%2个帖子。").arg(m_path).arg(m_count);
+    if (m_removedNuls > 0)
+        text += QStringLiteral("\n文件中的%1个空字符（NUL）已去掉。").arg(m_removedNuls);
+    return text;
 }

@@ -4,6 +4,7 @@
 // with a progress window that appears when it takes a while, and shows a
 // failure in the standard error box; the category is then unchanged.
 #include <QString>
+#include <QtGlobal>
 
 class QWidget;
 class TDateMan;
@@ -23,7 +24,18 @@ class DataExchange {
     // cancelled; otherwise the caller refreshes the category's list.
     bool importFile(int k);
 
+    // What the last command did, in a sentence for the user: how many posts
+    // went to or came from which file; empty after a cancel or a failure
+    // (which the error box has shown).
+    QString outcome(bool exporting) const;
+    int count() const { return m_count; }
+    qsizetype removedNuls() const { return m_removedNuls; }
+
   private:
     TDateMan& m_store;
     QWidget* m_owner;
+    QString m_path;
+    bool m_failed = false;
+    int m_count = 0;
+    qsizetype m_removedNuls = 0;
 };

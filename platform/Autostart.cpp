@@ -12,7 +12,7 @@ namespace Autostart {
 
 namespace {
 [[noreturn]] void failWrite(const QString& path) {
-    throw VellumError(QStringLiteral("Unable to write to %1").arg(path));
+    throw VellumError(QStringLiteral("无法写入开机自启动项“%1”。").arg(path));
 }
 } // namespace
 

@@ -10,7 +10,7 @@ namespace Autostart {
 // The entry's full path.
 QString entryPath();
 // Writes the entry for the running executable (on), or deletes it (off); an
-// absent entry is no error. Throws VellumError("Unable to write to <path>").
+// absent entry is no error. Throws VellumError("无法写入开机自启动项“<path>”。").
 void setEnabled(bool on);
 void setEnabled(bool on, const QString& executable);
 bool isEnabled();

@@ -334,14 +334,21 @@ class HiveFile {
     QByteArray m_loaded;
 };
 
+// The user knows the file, not the value's name; the name follows for the
+// curious.
+QString failedToSet(Hive hive, const QString& name) {
+    return QStringLiteral("无法写入设置文件“%1”，设置项“%2”没有保存。")
+        .arg(KeyStore::hiveFile(hive), name);
+}
+
 void setValue(Hive hive, const QString& key, Value value) {
     HiveFile file(hive);
     const QString name = value.name;
     // An unreadable hive is not overwritten: that would lose its other keys.
     if (!file.load())
-        throw VellumError(QStringLiteral("Failed to set data for '%1'").arg(name));
+        throw VellumError(failedToSet(hive, name));
     HiveFile::put(file.findOrCreate(key), std::move(value));
-    file.save(QStringLiteral("Failed to set data for '%1'").arg(name));
+    file.save(failedToSet(hive, name));
 }
 
 const Value* lookup(HiveFile& file, const QString& key, const QString& name) {
@@ -381,7 +388,7 @@ void setDword(Hive hive, const QString& key, const QString& name, quint32 value)
 void setValues(Hive hive, const std::vector<Write>& writes) {
     if (writes.empty())
         return;
-    const QString message = QStringLiteral("Failed to set data for '%1'").arg(writes.front().name);
+    const QString message = failedToSet(hive, writes.front().name);
     HiveFile file(hive);
     if (!file.load())
         throw VellumError(message);

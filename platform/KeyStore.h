@@ -14,7 +14,7 @@ enum class Hive { CurrentUser, LocalMachine };
 
 // key is a backslash path such as "Software\\Vellum" (a leading backslash is
 // ignored); an empty name is the key's default value. Missing keys are
-// created. Failures throw VellumError("Failed to set data for '<name>'").
+// created. Failures throw VellumError("无法写入设置文件“<file>”，设置项“<name>”没有保存。").
 void setString(Hive hive, const QString& key, const QString& name, const QString& value);
 void setDword(Hive hive, const QString& key, const QString& name, quint32 value);
 

@@ -19,7 +19,8 @@ const char kPrefix[] = "BBSSETTEXT:";
 const char kSplit[] = "$TCSPLIT$";
 
 [[noreturn]] void fail() {
-    throw VellumError(QStringLiteral("Error creating map data!"));
+    throw VellumError(
+        QStringLiteral("无法把当前帖子交给浏览器：运行文件夹中的共享数据块无法建立。"));
 }
 
 // Makes sure the file holds the whole block, so that writing through the

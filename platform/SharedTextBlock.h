@@ -24,7 +24,7 @@ class SharedTextBlock {
     SharedTextBlock& operator=(const SharedTextBlock&) = delete;
 
     // Creates (or opens) and maps the block at the first call, then writes the
-    // text from byte 0. Throws VellumError("Error creating map data!") when the
+    // text from byte 0. Throws VellumError("无法把当前帖子交给浏览器…") when the
     // block cannot be created or mapped; nothing is written then.
     void publish(const QByteArray& title, const QByteArray& content);
 

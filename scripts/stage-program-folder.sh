@@ -65,6 +65,10 @@ else
     echo "$0: $ext/manifest.json not found; the browser extension is not staged" >&2
 fi
 
+# The help page that the tray menu, the toolbar and the about box open.
+mkdir -p "$prog/help"
+cp -R "$dist/help/." "$prog/help/"
+
 # The event sound: a short two-tone chime, made once.
 if [ ! -e "$prog/sound/sound.wav" ]; then
     if command -v sox >/dev/null 2>&1; then

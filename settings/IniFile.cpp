@@ -321,7 +321,7 @@ std::shared_ptr<const Parsed> linesOf(const QString& path) {
 }
 
 [[noreturn]] void failWrite(const QString& path) {
-    throw VellumError(QStringLiteral("Unable to write to %1").arg(path));
+    throw VellumError(QStringLiteral("无法写入设置文件“%1”。").arg(path));
 }
 
 // Reads the file for a change. A file that exists but cannot be read must not

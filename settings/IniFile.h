@@ -41,7 +41,7 @@ class IniFile {
 
     // Writes reach the file at once and atomically (temporary file and
     // rename); the first write creates the file, the section and the key.
-    // A failure throws VellumError("Unable to write to <path>") and leaves the
+    // A failure throws VellumError("无法写入设置文件“<path>”。") and leaves the
     // old file whole. A value may not hold a line break.
     void writeString(QByteArrayView section, QByteArrayView key, QByteArrayView value) const;
     void writeInteger(QByteArrayView section, QByteArrayView key, int value) const;

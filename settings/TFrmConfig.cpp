@@ -16,6 +16,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -29,9 +30,30 @@
 #include <QVBoxLayout>
 
 #include <exception>
+#include <functional>
 #include <optional>
 
 namespace {
+// Runs an action for the given keys instead of passing them on.
+class KeyAction : public QObject {
+  public:
+    KeyAction(QList<int> keys, std::function<void()> action, QObject* parent)
+        : QObject(parent), m_keys(std::move(keys)), m_action(std::move(action)) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress &&
+            m_keys.contains(static_cast<QKeyEvent*>(event)->key())) {
+            m_action();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+  private:
+    QList<int> m_keys;
+    std::function<void()> m_action;
+};
 
 constexpr int kSlotRole = Qt::UserRole;
 
@@ -301,10 +323,10 @@ QWidget* TFrmConfig::buildTabTab() {
     side->addWidget(btnedittab);
     side->addWidget(btndeltab);
     side->addStretch(1);
-    auto* restart = note(QStringLiteral("分类设置需要重新运行程序方生效！"), list);
-    restart->setProperty("tone", QStringLiteral("warning"));
-    restart->setWordWrap(true);
-    side->addWidget(restart);
+    // Enter in the name field saves the edit, as the button beside it does,
+    // instead of closing the dialog with the name left behind.
+    edttabname->installEventFilter(new KeyAction(
+        {Qt::Key_Return, Qt::Key_Enter}, [this] { btnedittabClick(); }, edttabname));
 
     auto* ll = new QHBoxLayout(list);
     tighten(ll);

@@ -23,7 +23,7 @@ QStringList defaultBases() {
 }
 
 QString write(const TDateMan& store, const QList<int>& categories, const QStringList& bases,
-              const QDateTime& when) {
+              const QDateTime& when, const QByteArray& editorPost) {
     QStringList failures;
     for (const QString& base : bases) {
         try {
@@ -46,6 +46,8 @@ QString write(const TDateMan& store, const QList<int>& categories, const QString
                     lines.append(store.record(k, i));
                 CategoryFile::writeLines(folder + QStringLiteral("/Date%1.dat").arg(k + 1), lines);
             }
+            if (!editorPost.isEmpty())
+                CategoryFile::writeLines(folder + QLatin1Char('/') + kEditorFile, {editorPost});
             return folder + QLatin1Char('/');
         } catch (const VellumError& e) {
             failures << e.message();

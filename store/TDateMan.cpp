@@ -196,12 +196,21 @@ QString TDateMan::ensureLoaded(int k) {
     return install(k, std::move(loaded));
 }
 
-int TDateMan::AppendFromFile(int k, const QString& path, ProgressIndicator* progress) {
+int TDateMan::AppendFromFile(int k, const QString& path, ProgressIndicator* progress,
+                             qsizetype* removedNuls) {
     ensureChangeable(k);
+    if (removedNuls)
+        *removedNuls = 0;
     if (!QFileInfo::exists(path))
         return 0;
-    const QList<QByteArray> lines =
-        CategoryFile::splitLines(CategoryFile::readDataFile(path, progress));
+    QByteArray data = CategoryFile::readDataFile(path, progress);
+    // A NUL would end the text there and drop every later post.
+    if (const qsizetype nuls = data.count('\0')) {
+        data.replace(QByteArray(1, '\0'), QByteArray());
+        if (removedNuls)
+            *removedNuls = nuls;
+    }
+    const QList<QByteArray> lines = CategoryFile::splitLines(data);
     if (!lines.isEmpty()) {
         m_lists[k].append(lines);
         changed(k);

@@ -97,8 +97,11 @@ class TDateMan {
     QString ensureLoaded(int k);
 
     // Appends the lines of a data file to k. Only a regular file is read
-    // (VellumError otherwise); progress, when given, follows the reading.
-    int AppendFromFile(int k, const QString& path, ProgressIndicator* progress = nullptr);
+    // (VellumError otherwise); progress, when given, follows the reading. NUL
+    // bytes are removed, as from the clipboard, so every line is imported;
+    // removedNuls, when given, receives how many there were.
+    int AppendFromFile(int k, const QString& path, ProgressIndicator* progress = nullptr,
+                       qsizetype* removedNuls = nullptr);
     bool SaveCategory(int k);
     // Saves the given categories (and the ones tied to them by a move); locked
     // categories are skipped. Returns a Chinese message for each category that

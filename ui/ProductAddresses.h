@@ -1,11 +1,26 @@
 #pragma once
-// The product's own addresses, opened from the tray menu, the toolbar and
-// the about box.
+// Where the help, the forum and the about box lead. Until the project has a
+// site of its own they all open the help page shipped in the program folder:
+// an address on a domain the project does not own would hand our users to
+// whoever registers it, so nothing outside the machine is linked.
+#include "platform/Paths.h"
+
+#include <QString>
+#include <QUrl>
+
 namespace ProductAddresses {
-inline constexpr char WebSite[] = "https://www.vellum-bbs.net/";
-inline constexpr char Forum[] = "https://www.vellum-bbs.net/forum/";
-inline constexpr char Help[] = "https://www.vellum-bbs.net/help/";
-// The page that presents the browser edition.
-inline constexpr char BrowserEdition[] = "https://www.vellum-bbs.net/browser/";
-inline constexpr char AuthorMail[] = "author@vellum-bbs.net";
+// The page, relative to the program folder.
+inline constexpr char HelpPage[] = "help/index.html";
+// Sections of the page.
+inline constexpr char ExtensionSection[] = "extension";
+
+inline QString helpPagePath() {
+    return Paths::programDir() + QString::fromLatin1(HelpPage);
+}
+inline QUrl helpPage(const QString& section = QString()) {
+    QUrl url = QUrl::fromLocalFile(helpPagePath());
+    if (!section.isEmpty())
+        url.setFragment(section);
+    return url;
+}
 } // namespace ProductAddresses

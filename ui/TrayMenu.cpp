@@ -39,7 +39,7 @@ TrayMenu::TrayMenu(QWidget* parent) : QMenu(parent) {
         addSeparator()->setObjectName(QString::fromLatin1(name));
     };
     item("N1", QStringLiteral("显示主界面"), Icons::Program, &TrayMenu::showMainWindowRequested);
-    item("IE1", QStringLiteral("VellumIE版"), nullptr, &TrayMenu::browserEditionRequested);
+    item("IE1", QStringLiteral("Vellum浏览器扩展"), nullptr, &TrayMenu::browserEditionRequested);
     separator("N5");
     item("N4", QStringLiteral("参数设置"), Icons::Settings, &TrayMenu::settingsRequested);
     separator("N6");

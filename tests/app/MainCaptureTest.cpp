@@ -41,10 +41,10 @@ TEST_F(MainCapture, TitleThenContentsAddOnePostAndKeepReplacingIt) {
     EXPECT_EQ(AnsiCodePage::toUnicode(win->store().record(0, 1)),
               "网页标题$TCSPLIT$第一段$1310$第二段");
 
-    // Saved by hand: no row stays selected, yet the next capture must still
-    // store the post rather than only announce it.
+    // Saved by hand: the row stays selected, and the next capture still
+    // replaces the same post.
     click("btnSave");
-    EXPECT_EQ(selected(0), -1);
+    EXPECT_EQ(selected(0), 1);
     capture("BBSGETCONTENT:第三段");
     ASSERT_EQ(rows(0), 2);
     EXPECT_EQ(AnsiCodePage::toUnicode(win->store().record(0, 1)),

@@ -24,14 +24,14 @@ TEST_F(MainWindow, LayoutHasEveryNamedControl) {
                    {"btnDel", "删除当前贴子"},
                    {"btnConfig", "参数设置"},
                    {"btnAbout", "关于软件"},
-                   {"btnHelp", "欢迎访问官方论坛"},
+                   {"btnHelp", "查看使用帮助"},
                    {"btnPostData", "发贴到我的论坛"},
                    {"btnUrl", "插入链接"},
                    {"btnImg", "插入图片"},
                    {"btnFlash", "插入Flash动画"},
                    {"btnRm", "插入Real Player视频"},
                    {"btnMp", "插入Media Player视频"},
-                   {"SpeedButton1", "在IE中预览帖子"},
+                   {"SpeedButton1", "在浏览器中预览帖子"},
                    {"BitBtn1", "窗体停靠模式"}};
     for (const auto& b : buttons)
         EXPECT_EQ(child<QToolButton>(b.name)->toolTip(), QString::fromUtf8(b.hint)) << b.name;

@@ -37,14 +37,14 @@ TEST_F(PostEditor, EditorModeFollowsTheCommands) {
     memo()->setPlainText("line1\nline2");
     click("btnSave");
     EXPECT_EQ(win->store().record(0, 0), "fixed$TCSPLIT$line1$1310$line2");
-    EXPECT_EQ(selected(0), -1); // after an edit no row is selected
+    EXPECT_EQ(selected(0), 0); // the saved row stays selected
     EXPECT_EQ(win->editorMode(), "EDIT");
-    EXPECT_EQ(win->statusText(), "");
+    EXPECT_EQ(win->statusText(), "编辑");
     title()->setText("again");
-    click("btnSave"); // does nothing without a selection
-    EXPECT_EQ(win->store().record(0, 0), "fixed$TCSPLIT$line1$1310$line2");
+    click("btnSave"); // replaces the same post again
+    EXPECT_EQ(win->store().record(0, 0), "again$TCSPLIT$line1$1310$line2");
 
-    // New + Save appends, leaves no selection and an empty mode.
+    // New + Save appends and selects the new post in mode EDIT.
     userSelect(0, 2);
     click("btnNew");
     EXPECT_EQ(win->editorMode(), "ADD");
@@ -55,8 +55,8 @@ TEST_F(PostEditor, EditorModeFollowsTheCommands) {
     click("btnSave");
     EXPECT_EQ(rows(0), 5);
     EXPECT_EQ(rowText(0, 4), "new post");
-    EXPECT_EQ(selected(0), -1);
-    EXPECT_EQ(win->editorMode(), "");
+    EXPECT_EQ(selected(0), 4);
+    EXPECT_EQ(win->editorMode(), "EDIT");
     click("btnSave");
     EXPECT_EQ(rows(0), 5);
 
@@ -75,6 +75,8 @@ TEST_F(PostEditor, TitlesNeverCorruptTheStore) {
     start();
     win->setTitleText("two\r\nline\rtitle\nhere");
     EXPECT_EQ(title()->text(), "two line title here");
+    ModalAnswer discard;
+    discard.press(QMessageBox::Discard);
     click("btnNew");
     title()->setText("a$TCSPLIT$b");
     memo()->setPlainText("x");
@@ -95,7 +97,8 @@ TEST_F(PostEditor, PageChangeLoadsThatTabsSelection) {
     userSelect(1, 1);
     page->setCurrentIndex(0);
     EXPECT_EQ(title()->text(), "");
-    EXPECT_EQ(win->editorMode(), "EDIT"); // kept when the new tab has no selection
+    EXPECT_EQ(win->editorMode(), ""); // the new tab has no selection: no post shown
+    EXPECT_EQ(win->statusText(), "");
     page->setCurrentIndex(1);
     EXPECT_EQ(title()->text(), "b1");
     EXPECT_EQ(memo()->toPlainText(), "c1");
@@ -109,9 +112,12 @@ TEST_F(PostEditor, FindStartsAtTheSelectedRowWithoutWrapping) {
                 "$TCSPLIT$c\r\n";
     env.writeFile("date/Date1.dat", QByteArray(data).replace("论坛", "\xc2\xdb\xcc\xb3"));
     start();
-    auto find = [&](const QString& text) {
+    // then: answers the box that follows the search, if any.
+    auto find = [&](const QString& text, ModalAnswer* then = nullptr) {
         ModalAnswer answer;
-        answer.next([text](QWidget* dialog) {
+        answer.next([text, then](QWidget* dialog) {
+            if (then)
+                then->press();
             dialog->findChild<QLineEdit*>("edtSearchSubject")->setText(text);
             dialog->findChild<QPushButton*>("btnSearch")->click();
         });
@@ -125,8 +131,10 @@ TEST_F(PostEditor, FindStartsAtTheSelectedRowWithoutWrapping) {
     find("论坛"); // the selected row itself matches
     EXPECT_EQ(selected(0), 6);
     userSelect(0, 7);
-    find("论坛");
-    EXPECT_EQ(selected(0), -1);
+    ModalAnswer miss;
+    find("论坛", &miss);
+    EXPECT_EQ(miss.seenText, "没有找到标题包含“论坛”的帖子");
+    EXPECT_EQ(selected(0), 7);        // the post shown stays selected
     EXPECT_EQ(title()->text(), "x7"); // editor unchanged
 }
 
@@ -246,7 +254,10 @@ TEST_F(PostEditor, ClickingTheSelectedRowLoadsTheStoredPostAgain) {
     clickRow(1);
     EXPECT_EQ(title()->text(), "t1");
     title()->setText("edited, not saved");
+    ModalAnswer discard;
+    discard.press(QMessageBox::Discard);
     clickRow(1);
+    EXPECT_EQ(discard.seenText, "当前帖子尚未保存。要保存吗？");
     EXPECT_EQ(title()->text(), "t1");
     EXPECT_EQ(win->editorMode(), "EDIT");
     clickRow(2);

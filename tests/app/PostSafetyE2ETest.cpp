@@ -203,3 +203,27 @@ TEST(PostSafety, RefusedStartShowsItsReasonInABox) {
         EXPECT_TRUE(errors.contains(QString::fromUtf8(c.expected))) << errors.toStdString();
     }
 }
+
+TEST(PostSafety, UnsavedEditorTextSurvivesSigtermAndTheNextStartNamesIt) {
+    TestEnv env;
+    env.writeFile("config.ini", "[TabClass]\r\ntab0=A\r\n[Common]\r\nRetoreMainWin=0\r\n");
+    RunningVellum app;
+    ASSERT_TRUE(app.start(env)) << app.errors().constData();
+    XClipboard clip(app);
+    // A captured title alone is not saved: it is the editor's unsaved text.
+    clip.put("BBSGETTITLE:未保存的标题");
+    ASSERT_TRUE(clip.waitEmpty());
+    EXPECT_EQ(app.terminate(), 0) << app.errors().constData();
+    EXPECT_EQ(env.readFile("date/Date1.dat"), "");
+    const QStringList rescued = rescueFolders(env);
+    ASSERT_EQ(rescued.size(), 1) << app.errors().constData();
+    QFile file(rescued[0] + QString::fromUtf8("未保存的帖子.qre"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << file.fileName().toStdString();
+    // GB18030, one post line, as "导入数据..." reads it.
+    EXPECT_EQ(file.readAll(), "\xce\xb4\xb1\xa3\xb4\xe6\xb5\xc4\xb1\xea\xcc\xe2$TCSPLIT$\r\n");
+
+    RunningVellum next;
+    ASSERT_TRUE(next.start(env)) << next.errors().constData();
+    EXPECT_TRUE(QFileInfo::exists(rescued[0] + ".named"));
+    next.kill();
+}

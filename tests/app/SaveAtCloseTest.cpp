@@ -106,6 +106,8 @@ TEST_F(SaveAtClose, RefusedChangeToALockedCategoryIsShownAndChangesNothing) {
     EXPECT_TRUE(refusal.seenText.contains(QStringLiteral("不能修改")))
         << refusal.seenText.toStdString();
     EXPECT_EQ(rows(1), 1);
+    ModalAnswer discard; // the refused post is still unsaved text
+    discard.press(QMessageBox::Discard);
     win->close();
     EXPECT_EQ(env.readFile("date/Date2.dat"), QByteArray("x$TCSPLIT$1\r\n\0rest", 18));
 }

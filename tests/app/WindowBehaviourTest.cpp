@@ -8,6 +8,7 @@
 
 #include <QCursor>
 #include <QDialog>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -211,16 +212,15 @@ TEST_F(WindowBehaviour, MinimisingHidesTheWindowInTheTrayAndAClickBringsItBackIn
     EXPECT_EQ(win->frameGeometry().topLeft(), QPoint(300, 200));
 }
 
-TEST_F(WindowBehaviour, TrayMenuAndToolbarOpenTheProductPages) {
+TEST_F(WindowBehaviour, TrayMenuAndToolbarOpenTheLocalHelpPage) {
     startWith("");
+    env.writeFile("help/index.html", "<html></html>");
     const struct {
         const char* name;
         bool tray;
-        const char* path;
-    } cases[] = {{"N10", true, "/forum/"},
-                 {"N7", true, "/help/"},
-                 {"IE1", true, "/browser/"},
-                 {"btnHelp", false, "/forum/"}};
+        const char* fragment;
+    } cases[] = {
+        {"N10", true, ""}, {"N7", true, ""}, {"IE1", true, "extension"}, {"btnHelp", false, ""}};
     for (const auto& c : cases) {
         opened.clear();
         if (c.tray)
@@ -228,10 +228,19 @@ TEST_F(WindowBehaviour, TrayMenuAndToolbarOpenTheProductPages) {
         else
             click(c.name);
         ASSERT_EQ(opened.size(), 1) << c.name;
-        EXPECT_EQ(opened[0].scheme(), "https") << c.name;
-        EXPECT_EQ(opened[0].path(), c.path) << c.name;
+        // Nothing outside the machine is linked.
+        EXPECT_EQ(opened[0].toLocalFile(), env.programDir() + "help/index.html") << c.name;
+        EXPECT_EQ(opened[0].fragment(), c.fragment) << c.name;
     }
     EXPECT_FALSE(win->isVisible()) << "opening a page does not show the window";
+    // Without the page the user is told, instead of a browser that opens nothing.
+    QFile::remove(env.programDir() + "help/index.html");
+    opened.clear();
+    ModalAnswer missing;
+    missing.press();
+    trayItem("N7")->trigger();
+    EXPECT_TRUE(missing.seenText.contains("help/index.html")) << missing.seenText.toStdString();
+    EXPECT_TRUE(opened.isEmpty());
 }
 
 TEST_F(WindowBehaviour, AboutBoxOpensFromTheTrayAndTheToolbarAndClosesByItsButton) {
@@ -246,7 +255,7 @@ TEST_F(WindowBehaviour, AboutBoxOpensFromTheTrayAndTheToolbarAndClosesByItsButto
             version = box->findChild<QLabel*>("lblVersion")->text();
             note = box->findChild<QLabel*>("lblNote")->text();
             linksPresent =
-                box->findChild<QLabel*>("lnkWebSite") && box->findChild<QLabel*>("lnkMail");
+                box->findChild<QLabel*>("lnkWebSite") && !box->findChild<QLabel*>("lnkMail");
             box->findChild<QPushButton*>("btnOK")->click();
         });
         if (QByteArray(from) == "N2")

@@ -157,7 +157,8 @@ TEST(KeyStore, UnwritableFolderRaisesFailedToSetData) {
                 KeyStore::setString(Hive::LocalMachine, "Software\\Vellum", c.name, "v");
             ADD_FAILURE() << "no error for " << c.name.toStdString();
         } catch (const VellumError& e) {
-            EXPECT_EQ(e.message(), QString("Failed to set data for '%1'").arg(c.name));
+            EXPECT_EQ(e.message(), QString("无法写入设置文件“%1”，设置项“%2”没有保存。")
+                                       .arg(KeyStore::hiveFile(Hive::LocalMachine), c.name));
         }
     }
     EXPECT_FALSE(KeyStore::readString(Hive::LocalMachine, "Software\\Vellum", "exefile"));

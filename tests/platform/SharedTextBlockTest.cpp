@@ -125,7 +125,7 @@ TEST(SharedTextBlock, CreationFailureRaisesErrorCreatingMapData) {
         block.publish("t", "c");
         ADD_FAILURE() << "no error";
     } catch (const VellumError& e) {
-        EXPECT_EQ(e.message(), "Error creating map data!");
+        EXPECT_EQ(e.message(), "无法把当前帖子交给浏览器：运行文件夹中的共享数据块无法建立。");
     }
     EXPECT_FALSE(block.isMapped());
     // Once the obstacle is gone the next publish works.

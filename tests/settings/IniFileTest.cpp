@@ -225,7 +225,7 @@ TEST(IniFile, RefusedWriteRaisesAndLeavesTheOldFileWhole) {
             IniFile(c.path).writeBool("Common", "StayOnTop", false);
             ADD_FAILURE() << "no error";
         } catch (const VellumError& e) {
-            EXPECT_EQ(e.message(), QStringLiteral("Unable to write to ") + c.path);
+            EXPECT_EQ(e.message(), QStringLiteral("无法写入设置文件“%1”。").arg(c.path));
         }
     }
     EXPECT_EQ(env.readFile("blocker"), old);

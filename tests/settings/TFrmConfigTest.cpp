@@ -347,7 +347,8 @@ TEST(TFrmConfig, FailedWriteIsReportedAndTheDialogStillClosesWithOk) {
         ErrorCatcher errors;
         clickOk(dlg);
         EXPECT_EQ(dlg.result(), QDialog::Accepted);
-        EXPECT_EQ(errors.messages(), QStringList{"Unable to write to " + iniPath(env)});
+        EXPECT_EQ(errors.messages(),
+                  QStringList{QString("无法写入设置文件“%1”。").arg(iniPath(env))});
         EXPECT_FALSE(Autostart::isEnabled());
         EXPECT_FALSE(convent().has_value());
         QDir().rmdir(iniPath(env));
@@ -361,7 +362,9 @@ TEST(TFrmConfig, FailedWriteIsReportedAndTheDialogStillClosesWithOk) {
         ErrorCatcher errors;
         clickOk(dlg);
         EXPECT_EQ(dlg.result(), QDialog::Accepted);
-        EXPECT_EQ(errors.messages(), QStringList{"Failed to set data for 'Convent'"});
+        ASSERT_EQ(errors.messages().size(), 1);
+        EXPECT_TRUE(errors.messages()[0].contains("设置项“Convent”没有保存"))
+            << errors.messages()[0].toStdString();
         EXPECT_TRUE(IniFile(iniPath(env)).valueExists("Common", "SetClipBoard"));
     }
 }

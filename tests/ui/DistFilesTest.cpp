@@ -63,6 +63,9 @@ TEST(DistConfig, IsGb18030WithCrLfAndHoldsTheDefaultTemplates) {
         seen.insert(name);
     }
     EXPECT_EQ(seen.size(), 6);
+    // A captured title starts a new post, not one merged into the old body.
+    EXPECT_EQ(ini.value(QStringLiteral("Common")).value(QStringLiteral("ClearContentOnGetTitle")),
+              QStringLiteral("1"));
 }
 
 TEST(DistDesktopEntry, NamesTheProgramAndItsIcon) {

@@ -90,6 +90,8 @@ TEST(StageProgramFolder, CreatesTheLayoutAndNeverOverwritesUserFiles) {
     EXPECT_TRUE(QFileInfo(prog + QStringLiteral("date")).isDir());
     EXPECT_TRUE(QDir(prog + QStringLiteral("date")).isEmpty());
     EXPECT_TRUE(QFileInfo(prog + QStringLiteral("html")).isDir());
+    EXPECT_EQ(readAll(prog + QStringLiteral("help/index.html")),
+              readAll(kSourceDir + QStringLiteral("/dist/help/index.html")));
     EXPECT_FALSE(QFileInfo::exists(prog + QStringLiteral("QuickNotes.dat")));
     EXPECT_TRUE(QFileInfo(prog + QStringLiteral("vellum.svg")).isFile());
     const QByteArray desktop = readAll(prog + QStringLiteral("vellum.desktop"));

@@ -15,8 +15,8 @@ TEST(TrayMenu, ItemsComeInTheirOrderWithTheirCaptionsAndNames) {
         captions << (a->isSeparator() ? QStringLiteral("-") : a->text());
     }
     EXPECT_EQ(names, (QStringList{"N1", "IE1", "N5", "N4", "N6", "N10", "N7", "N2", "N8", "N3"}));
-    EXPECT_EQ(captions, (QStringList{"显示主界面", "VellumIE版", "-", "参数设置", "-", "官方论坛",
-                                     "在线帮助", "关 于...", "-", "退 出"}));
+    EXPECT_EQ(captions, (QStringList{"显示主界面", "Vellum浏览器扩展", "-", "参数设置", "-",
+                                     "官方论坛", "在线帮助", "关 于...", "-", "退 出"}));
 }
 
 TEST(TrayMenu, EachItemAsksForItsOwnAction) {
