@@ -60,6 +60,7 @@ void TFrmMain::openStore(const QString& dataDir) {
                                                  "下次修改时和关闭时会再次保存。")
                                       .arg(messages.join(QLatin1Char('\n'))));
     });
+    watchOutsideChanges();
 }
 
 bool TFrmMain::saveAtClose(bool interactive) {

@@ -3,6 +3,7 @@
 // the settings mirror, and runs the start-up and close sequences.
 #include "app/DeletionUndo.h"
 #include "settings/SettingsMirror.h"
+#include "store/TDateMan.h"
 
 #include <QByteArray>
 #include <QMargins>
@@ -15,6 +16,7 @@
 
 class CaptureChannel;
 class CaptionBand;
+class CategoryWatcher;
 class BackgroundSaver;
 class CapturePoll;
 class CategoryListModel;
@@ -198,6 +200,10 @@ class TFrmMain : public QWidget {
     void openStore(const QString& dataDir);
     bool saveAtClose(bool interactive);
     void rescueUnsaved();
+    // Other writers of the category files (FrmMainOutsideChanges.cpp).
+    void watchOutsideChanges();
+    void followOutsideChange(const TDateMan::OutsideChange& change);
+    void offerConflictCopies(const QStringList& paths);
     void onListSelectionChanged(int category);
     void onPageChanged(int index);
     void showPendingErrors();
@@ -229,6 +235,9 @@ class TFrmMain : public QWidget {
     bool m_capturedTitle = false;
     std::array<QString, kCategories> m_tabCaptions;
     BackgroundSaver* m_saver = nullptr;
+    CategoryWatcher* m_watcher = nullptr;
+    QStringList m_pendingCopies;
+    bool m_offeringCopy = false;
     int m_exitStatus = 0;
     QStringList m_pendingErrors;
     bool m_closed = false;

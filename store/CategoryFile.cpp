@@ -113,7 +113,8 @@ QString reason(int error) {
 
 // Opens without blocking (a FIFO would wait for a writer for ever) and reads
 // the whole regular file. Returns the problem as a Chinese phrase, or empty.
-QString readRegular(const QString& path, QByteArray& data) {
+QString readRegular(const QString& path, QByteArray& data,
+                    std::optional<FileIdentity>* identity = nullptr) {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return QStringLiteral("无法打开（%1）").arg(reason(errno));
@@ -127,6 +128,8 @@ QString readRegular(const QString& path, QByteArray& data) {
         ::close(fd);
         return QStringLiteral("不是普通文件，而是%1").arg(kindOf(st.st_mode));
     }
+    if (identity)
+        *identity = FileIdentity::ofDescriptor(fd);
     qint64 capacity = qMax<qint64>(st.st_size, 0) + 1;
     data.resize(capacity);
     adviseHugePages(data.data(), capacity);
@@ -176,7 +179,7 @@ Loaded load(const QString& path) {
         return loaded;
     }
     QByteArray data;
-    loaded.problem = readRegular(path, data);
+    loaded.problem = readRegular(path, data, &loaded.identity);
     if (!loaded.problem.isEmpty())
         return loaded;
     const void* nul = std::memchr(data.constData(), 0, size_t(data.size()));
