@@ -139,3 +139,19 @@ TEST_F(OutsideChanges, ConflictCopiesAreOfferedAtStartAndWhenTheyAppear) {
     EXPECT_EQ(QDir(env.dataDir()).entryList(QDir::Files), left);
     EXPECT_EQ(QDir(merged).entryList(QDir::Files).size(), 2);
 }
+
+// "撤销删除" puts the post back after the post that preceded it, wherever the
+// outside version moved that one.
+TEST_F(OutsideChanges, UndoOfADeletionFollowsTheMergedList) {
+    userSelect(0, 1);
+    click("btnDel");
+    outsideWriter(env,
+                  "printf 'theirs$TCSPLIT$3\\r\\na$TCSPLIT$1\\r\\nb$TCSPLIT$2\\r\\n' > x.tmp && "
+                  "mv x.tmp Date1.dat");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return showsPost("theirs"); }, 15000));
+    win->UndoDeletion();
+    EXPECT_EQ(rows(0), 3);
+    EXPECT_EQ(rowText(0, 0), "theirs");
+    EXPECT_EQ(rowText(0, 1), "a");
+    EXPECT_EQ(rowText(0, 2), "b");
+}

@@ -10,7 +10,7 @@
 
 TEST(TwoInstances, BothCaptureOnOneProgramFolderAndNoPostIsLost) {
     TestEnv env;
-    env.writeFile("config.ini", "[TabClass]\r\ntab0=A\r\n");
+    env.writeFile("config.ini", "[TabClass]\r\ntab0=A\r\n[Common]\r\nClearContentOnGetTitle=1\r\n");
     env.writeFile("date/Date1.dat", "old$TCSPLIT$post\r\n");
     const QString secondRuntime = env.root() + "run2/";
     ASSERT_TRUE(QDir().mkpath(secondRuntime));
