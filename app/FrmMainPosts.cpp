@@ -6,6 +6,7 @@
 #include "app/TFrmSearchSubject.h"
 #include "app/Tfrmtrans.h"
 #include "platform/AnsiCodePage.h"
+#include "platform/ClipboardText.h"
 #include "platform/ErrorReporter.h"
 #include "platform/Paths.h"
 #include "platform/SharedTextBlock.h"
@@ -13,8 +14,6 @@
 #include "store/TDateMan.h"
 #include "ui/MultiRowTabHeader.h"
 
-#include <QClipboard>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -298,8 +297,10 @@ void TFrmMain::setContentText(const QString& text) {
 
 void TFrmMain::PublishPost(const QString& title, const QString& content) {
     publishToBlock(title, content);
+    // Through the clipboard's own writer, which remembers the text as the
+    // program's: a post whose content is a command is never run by the poll.
     if (m_settings.SetClipBoard)
-        QGuiApplication::clipboard()->setText(content);
+        ClipboardText::write(content);
 }
 
 void TFrmMain::publishToBlock(const QString& title, const QString& content) {

@@ -57,7 +57,9 @@ class CaptureHost {
     // Loads the payload into the picture list and shows it modally; returns
     // when it closes.
     virtual void showPictureList(const QByteArray& payload) = 0;
-    // Plays "sound/sound.wav" to its end.
+    // Starts "sound/sound.wav" and returns at once: a long sound must not
+    // hold the window and the commands behind it. It plays to its end, one
+    // sound at a time.
     virtual void playSuccessSound() = 0;
     // Shows the window, un-minimises, raises and activates it.
     virtual void restoreMainWindow() = 0;

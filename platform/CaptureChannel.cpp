@@ -112,17 +112,15 @@ void CaptureChannel::onReadyRead(QLocalSocket* socket) {
     }
 }
 
-bool sendCaptureCommand(const QString& runtimeDir, const QByteArray& utf8Text, int timeoutMs,
-                        QString* error, bool* refused) {
-    auto fail = [&](const QString& why, bool notListening) {
+Handover sendCaptureCommand(const QString& runtimeDir, const QByteArray& utf8Text, int timeoutMs,
+                            QString* error) {
+    auto fail = [&](const QString& why, Handover how) {
         if (error)
             *error = why;
-        if (refused)
-            *refused = notListening;
-        return false;
+        return how;
     };
     if (utf8Text.size() > CaptureFrames::MaxCommand)
-        return fail(QStringLiteral("command longer than 16 MiB"), false);
+        return fail(QStringLiteral("command longer than 16 MiB"), Handover::Failed);
     QElapsedTimer clock;
     clock.start();
     auto remaining = [&] { return int(qMax<qint64>(1, timeoutMs - clock.elapsed())); };
@@ -130,22 +128,27 @@ bool sendCaptureCommand(const QString& runtimeDir, const QByteArray& utf8Text, i
     QLocalSocket socket;
     socket.connectToServer(CaptureChannel::socketPathIn(runtimeDir));
     if (!socket.waitForConnected(remaining()))
-        return fail(socket.errorString(), true);
+        return fail(socket.errorString(), Handover::NotListening);
     const QByteArray frame = CaptureFrames::frame(utf8Text);
     if (socket.write(frame) != frame.size())
-        return fail(socket.errorString(), false);
+        return fail(socket.errorString(), Handover::Failed);
     while (socket.bytesToWrite() > 0) {
-        if (clock.elapsed() >= timeoutMs || !socket.waitForBytesWritten(remaining()))
-            return fail(QStringLiteral("the command was not taken: %1").arg(socket.errorString()),
-                        false);
+        if (clock.elapsed() >= timeoutMs || !socket.waitForBytesWritten(remaining())) {
+            // Part of a frame is no command: dropping the connection now
+            // makes sure the program never runs it.
+            const QString why = socket.errorString();
+            socket.abort();
+            return fail(QStringLiteral("the command was not taken: %1").arg(why), Handover::Failed);
+        }
     }
+    // From here on the command is the program's.
     QByteArray answer;
     while (!answer.contains('\n')) {
         if (socket.bytesAvailable() == 0 &&
             (clock.elapsed() >= timeoutMs || !socket.waitForReadyRead(remaining())))
             return fail(answer.isEmpty() ? QStringLiteral("no answer: %1").arg(socket.errorString())
                                          : QStringLiteral("incomplete answer"),
-                        false);
+                        Handover::Unconfirmed);
         answer += socket.read(256);
         if (answer.size() > 256)
             break;
@@ -153,6 +156,6 @@ bool sendCaptureCommand(const QString& runtimeDir, const QByteArray& utf8Text, i
     socket.disconnectFromServer();
     const QByteArray line = answer.left(answer.indexOf('\n'));
     if (line == "ok")
-        return true;
-    return fail(QString::fromUtf8(line.left(200)), false);
+        return Handover::Queued;
+    return fail(QString::fromUtf8(line.left(200)), Handover::Failed);
 }

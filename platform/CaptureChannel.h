@@ -4,7 +4,8 @@
 // program without touching the clipboard. A client writes frames, each a
 // 4-byte big-endian length and that many bytes of UTF-8 command text (at most
 // MaxCommand); the program answers "ok\n" to each frame once the command is
-// queued, so an "ok" promises the command will run. A frame that announces
+// queued, so an "ok" promises the command will run; a frame that was written
+// whole runs also when the client leaves before the answer. A frame that announces
 // more than MaxCommand bytes is answered with an "error:" line and the
 // connection is closed, since the rest of the stream cannot be trusted.
 #include <QByteArray>
@@ -69,9 +70,23 @@ class CaptureChannel : public QObject {
     QHash<QLocalSocket*, CaptureFrames> m_streams;
 };
 
-// The client's side, for the browser host. Sends one command and waits for
-// the program's answer. Returns true once the program has queued it; on
-// failure *error says why, and *refused tells a socket nobody listens on
-// (absent, or left by a program that ended) from one that answered badly.
-bool sendCaptureCommand(const QString& runtimeDir, const QByteArray& utf8Text, int timeoutMs,
-                        QString* error, bool* refused = nullptr);
+// The client's side, for the browser host: how far one command got.
+enum class Handover {
+    // The program answered that it has queued the command.
+    Queued,
+    // The whole frame is in the socket but the program did not answer in time
+    // (busy, or stopped): it is the program's now and runs once the program
+    // reads it, even after the client has gone.
+    Unconfirmed,
+    // Nobody listens (no socket, or one left by a program that ended).
+    NotListening,
+    // Not handed over: the frame could not be written whole (the connection
+    // is then dropped, so the program never sees it) or the program refused
+    // it. Nothing runs.
+    Failed,
+};
+
+// Sends one command and waits at most timeoutMs for the program's answer.
+// *error says why on anything but Queued.
+Handover sendCaptureCommand(const QString& runtimeDir, const QByteArray& utf8Text, int timeoutMs,
+                            QString* error);

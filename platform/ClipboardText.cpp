@@ -54,6 +54,12 @@ bool ClipboardText::reading() const {
 }
 
 std::optional<ClipboardText::Read> ClipboardText::poll(int waitMs) {
+    // While the program itself owns the clipboard, what is there is its own
+    // (a post copied by PublishPost, a copy from the editor): never a command.
+    if (QClipboard* cb = clipboard(); cb && cb->ownsClipboard() && !reading()) {
+        m_changed = false;
+        return std::nullopt;
+    }
     if (m_reader) {
         // A read that finished between two polls is collected first.
         std::optional<XSelectionReader::Result> result = m_reader->take(0);

@@ -6,8 +6,9 @@
 //   collected at a later poll;
 // - each change of the clipboard is read once, and a read that failed (an
 //   owner that never answered) is tried again rather than taken as empty;
-// - text that the program placed there itself, and the text it just emptied
-//   coming back (a clipboard manager restores what vanished), are not news.
+// - text that the program placed there itself (it owns the clipboard, or the
+//   text is what it last wrote), and the text it just emptied coming back (a
+//   clipboard manager restores what vanished), are not news.
 // NUL characters never leave this class: the X clipboard can carry them.
 #include <QByteArray>
 #include <QElapsedTimer>

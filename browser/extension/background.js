@@ -38,6 +38,9 @@ const MESSAGES = {
   noImage: "没有找到图片：请在图片上打开菜单。",
   noImages: "本页没有可提取的图片。",
   noEditable: "请在输入框、文本框或可编辑区域上打开菜单。",
+  fieldGone: "打开菜单时的那个输入框已经不在页面上了：什么也没有填入。请在要填的输入框上重新打开菜单。",
+  fieldHidden: "打开菜单时的那个输入框现在看不见了：什么也没有填入。请在要填的输入框上重新打开菜单。",
+  busy: "Vellum 正忙，还没有确认收到；命令已经交给它，它空闲下来就会执行（只执行一次）。",
   noTitle: "Vellum 当前的帖子没有标题。",
   noContent: "Vellum 当前的帖子没有内容。",
   noNotes: "没有快速回复内容：请在 Vellum 的“参数设置 → 快速回帖”中添加。",
@@ -192,11 +195,36 @@ async function inAllFrames(tabId, op) {
   }
 }
 
-// A notice in the page where it can be shown, else a desktop notification,
-// else a small page of the extension.
+// What a page may be shown of a text: local paths and the extension's own
+// addresses say where Vellum lives and that it is installed, so they become
+// "…". The full text stays on the extension's notice page.
+function pageText(text) {
+  return String(text)
+    .replace(/\b(?:file|chrome-extension|moz-extension):\/\/\S*/g, "…")
+    .replace(/(^|[^\w.:/\\%-])~?\/[^\s，。；：、）)”"'<>]*/g, "$1…");
+}
+
+// Full texts for the notice page, by id; the page cannot read session storage.
+async function keepNotice(text) {
+  const id = `${Date.now()}-${Math.random().toString(36).slice(2, 8)}`;
+  await api.storage.session.set({ [`notice:${id}`]: String(text) });
+  return id;
+}
+
+async function openNotice(id) {
+  const key = `notice:${id}`;
+  if (!(await api.storage.session.get(key))[key]) return { ok: false };
+  await api.tabs.create({ url: api.runtime.getURL(`Notice.htm?id=${encodeURIComponent(id)}`) });
+  return { ok: true };
+}
+
+// A notice in the page where it can be shown (without local paths), else a
+// desktop notification, else the extension's notice page.
 async function tell(ctx, text, level) {
   if (ctx && ctx.tabId !== undefined && ctx.tabId >= 0) {
-    const shown = await inFrame(ctx.tabId, 0, "notice", { text, level });
+    const safe = pageText(text);
+    const detail = safe === text ? undefined : await keepNotice(text);
+    const shown = await inFrame(ctx.tabId, 0, "notice", { text: safe, level, detail });
     if (shown.ok) return "page";
   }
   try {
@@ -208,7 +236,7 @@ async function tell(ctx, text, level) {
     });
     return "notification";
   } catch {
-    await api.tabs.create({ url: api.runtime.getURL(`Notice.htm#${encodeURIComponent(text)}`) });
+    await openNotice(await keepNotice(text));
     return "tab";
   }
 }
@@ -264,10 +292,14 @@ async function copyToClipboard(ctx, text) {
 }
 
 // A clipboard command, through the host, else through the clipboard.
+// Once the host has handed the command to Vellum, it is Vellum's: a program
+// too busy to confirm runs it when it wakes, so the clipboard is used only
+// when nothing was handed over, and the command runs exactly once.
 async function sendCommand(ctx, text) {
   try {
-    await askHost({ type: "command", text });
-    return { ok: true, via: "host", text };
+    const reply = await askHost({ type: "command", text });
+    if (reply.queued === false) await tell(ctx, MESSAGES.busy, "info");
+    return { ok: true, via: "host", queued: reply.queued !== false, text };
   } catch (e) {
     if (!(e instanceof HostError)) throw e;
     let how;
@@ -296,6 +328,8 @@ function expectPage(result) {
   if (result.ok) return result;
   if (result.error === "nopage") throw new UserError(MESSAGES.noPage);
   if (result.error === "noeditable") throw new UserError(MESSAGES.noEditable);
+  if (result.error === "gone") throw new UserError(MESSAGES.fieldGone);
+  if (result.error === "hidden") throw new UserError(MESSAGES.fieldHidden);
   throw new UserError(result.error);
 }
 
@@ -436,7 +470,7 @@ const ENTRIES = {
     }
     // The user picks: check the field first, so the list is not shown for nothing.
     const probe = await inFrame(ctx.tabId, ctx.frameId, "fill", { text: "", probe: true });
-    if (!probe.ok && probe.error === "noeditable") throw new UserError(MESSAGES.noEditable);
+    if (!probe.ok && probe.error !== "nopage") expectPage(probe);
     const id = `${Date.now()}-${Math.random().toString(36).slice(2, 8)}`;
     await api.storage.session.set({ [`pick:${id}`]: { notes, tabId: ctx.tabId, frameId: ctx.frameId } });
     const done = new Promise((resolve) => pendingPicks.set(id, resolve));
@@ -541,6 +575,11 @@ api.runtime.onMessage.addListener((message, sender, sendResponse) => {
         (e) => ({ ok: false, error: e.message }),
       ),
     );
+  }
+  if (message.op === "openNotice") return answer(openNotice(String(message.id)));
+  if (message.op === "notice") {
+    const key = `notice:${message.id}`;
+    return answer(api.storage.session.get(key).then((r) => ({ ok: key in r, text: r[key] })));
   }
   if (message.op === "rebuildMenu") return answer(rebuildMenu().then((s) => ({ ok: true, source: s.source })));
   return false;

@@ -6,13 +6,21 @@
 // throws, so a failure reaches the user as a notice.
 (() => {
   if (globalThis.__vellum) return; // injected again into a frame that has it
+  const api = globalThis.browser ?? globalThis.chrome;
 
+  // Only the user's own right-click counts: a page can fire contextmenu events
+  // of its own at any element, hidden ones included. Listening on the window
+  // in the capture phase from the document's start, no page script runs
+  // before this one.
   let target = null;
+  let clickPoint = null;
   addEventListener(
     "contextmenu",
     (e) => {
+      if (!e.isTrusted) return;
       const path = e.composedPath ? e.composedPath() : [];
       target = path.find((n) => n instanceof Element) || e.target;
+      clickPoint = { x: e.clientX, y: e.clientY };
     },
     true,
   );
@@ -104,13 +112,13 @@
       }
       if (tag === "IMG") {
         const src = node.currentSrc || node.src;
-        if (src) out += fillTemplate(templates.UBBImg, src, node.alt || "");
+        if (src && !unsafeAddress(src, true)) out += fillTemplate(templates.UBBImg, src, node.alt || "");
         return;
       }
       const children = (p) => {
         for (const c of node.childNodes) walk(c, p);
       };
-      if (tag === "A" && node.hasAttribute("href")) {
+      if (tag === "A" && node.hasAttribute("href") && !unsafeAddress(node.href, false)) {
         const saved = out;
         out = "";
         children(pre);
@@ -147,13 +155,45 @@
       .replace(/^\n+|\n+$/g, "");
   }
 
-  // The selection's own HTML, with addresses made absolute: the text is going
-  // to another site.
+  // An address that runs script where the post is shown (javascript:,
+  // vbscript:, data: other than an image) is no address to keep. Browsers
+  // ignore blanks and control characters inside a scheme, so they are
+  // ignored here too.
+  function unsafeAddress(value, image) {
+    const bare = String(value).replace(/[\u0000-\u0020\u007f]+/g, "").toLowerCase();
+    if (/^(javascript|vbscript|livescript):/.test(bare)) return true;
+    if (!bare.startsWith("data:")) return false;
+    // An SVG runs its scripts wherever it is a document of its own; as the
+    // source of an image it is only drawn.
+    return !(image ? /^data:image\//.test(bare) : /^data:image\/(?!svg)/.test(bare));
+  }
+
+  const URL_ATTRIBUTES = new Set(["href", "src", "srcset", "action", "formaction", "data", "poster", "background", "cite", "codebase", "dynsrc", "lowsrc", "longdesc", "usemap", "ping", "xlink:href", "manifest"]);
+  // Elements whose only purpose is script, navigation or taking over the page.
+  const DROPPED = "script, style, noscript, template, base, meta, link, frame, frameset, applet, animate, set, animatemotion, animatetransform, handler, listener, foreignobject";
+
+  // The selection's own HTML, with addresses made absolute (the text is going
+  // to another site) and without anything that runs script where it is shown:
+  // on… handlers, script addresses, scripts. The formatting stays.
   function toHtml(fragment) {
     const box = document.createElement("div");
     box.append(fragment);
-    box.querySelectorAll("script, style, noscript, template").forEach((n) => n.remove());
-    box.querySelectorAll("[href]").forEach((n) => n.setAttribute("href", n.href));
+    box.querySelectorAll(DROPPED).forEach((n) => n.remove());
+    for (const n of box.querySelectorAll("*")) {
+      const image = n.tagName === "IMG" || n.tagName === "SOURCE" || n.tagName === "PICTURE";
+      for (const { name, value } of [...n.attributes]) {
+        const lower = name.toLowerCase();
+        const drop =
+          lower.startsWith("on") ||
+          lower === "srcdoc" ||
+          lower === "formaction" ||
+          ((URL_ATTRIBUTES.has(lower) || lower.endsWith(":href")) && (lower === "srcset" ? value.split(",").some((part) => unsafeAddress(part.trim(), image)) : unsafeAddress(value, image && lower !== "href")));
+        if (drop) n.removeAttribute(name);
+      }
+    }
+    box.querySelectorAll("[href]").forEach((n) => {
+      if (n.href !== undefined && typeof n.href === "string") n.setAttribute("href", n.href);
+    });
     box.querySelectorAll("img[src], video[src], audio[src], source[src], embed[src], iframe[src]").forEach((n) => {
       n.setAttribute("src", n.src);
     });
@@ -262,26 +302,65 @@
     return { ok: true, items };
   }
 
-  // The field to fill: the element the menu was opened on, else the focused one.
-  function editableTarget() {
+  // The field to fill: the editable element of the user's own right-click,
+  // nothing else (not the focused element, which a page can move at will).
+  function editableAt(start) {
     // A whole document in design mode is one editor, as older forum editors
     // build it in a frame.
-    if (document.designMode === "on" && document.body) return document.body;
-    const candidates = [target, document.activeElement];
-    for (const start of candidates) {
-      if (!start || !start.isConnected) continue;
-      const field = start.closest ? start.closest("textarea, input") : null;
-      if (field && !field.disabled && !field.readOnly) {
-        if (field instanceof HTMLTextAreaElement) return field;
-        if (/^(text|search|url|email|tel|)$/i.test(field.getAttribute("type") || "")) return field;
-      }
-      if (start.isContentEditable) {
-        let root = start;
-        while (root.parentElement && root.parentElement.isContentEditable) root = root.parentElement;
-        return root;
-      }
+    if (start.ownerDocument.designMode === "on" && start.ownerDocument.body) return start.ownerDocument.body;
+    const field = start.closest ? start.closest("textarea, input") : null;
+    if (field && !field.disabled && !field.readOnly) {
+      if (field instanceof HTMLTextAreaElement) return field;
+      if (/^(text|search|url|email|tel|)$/i.test(field.getAttribute("type") || "")) return field;
+    }
+    if (start.isContentEditable) {
+      let root = start;
+      while (root.parentElement && root.parentElement.isContentEditable) root = root.parentElement;
+      return root;
     }
     return null;
+  }
+
+  // Smallest size and opacity at which a field counts as seen.
+  const MIN_SIDE = 4;
+  const MIN_OPACITY = 0.1;
+
+  // Whether the user can see the field now: rendered, not transparent, not
+  // tiny, in the window, and not covered or clipped away (the hit test at its
+  // visible middle, or where the user clicked, finds it).
+  function visible(el) {
+    const rect = el.getBoundingClientRect();
+    if (rect.width < MIN_SIDE || rect.height < MIN_SIDE) return false;
+    if (el.checkVisibility && !el.checkVisibility({ visibilityProperty: true, checkVisibilityCSS: true })) return false;
+    let opacity = 1;
+    for (let n = el; n && n.nodeType === Node.ELEMENT_NODE; n = n.parentElement || (n.getRootNode() && n.getRootNode().host)) {
+      const style = getComputedStyle(n);
+      if (style.display === "none" || style.visibility === "hidden" || style.visibility === "collapse") return false;
+      opacity *= Number(style.opacity);
+    }
+    if (opacity < MIN_OPACITY) return false;
+    const left = Math.max(rect.left, 0);
+    const top = Math.max(rect.top, 0);
+    const right = Math.min(rect.right, innerWidth);
+    const bottom = Math.min(rect.bottom, innerHeight);
+    if (right - left < MIN_SIDE || bottom - top < MIN_SIDE) return false;
+    if (el === el.ownerDocument.body) return true;
+    const root = el.getRootNode();
+    const hits = (x, y) => {
+      const hit = (root.elementFromPoint ? root : document).elementFromPoint(x, y);
+      return !!hit && (hit === el || el.contains(hit));
+    };
+    if (clickPoint && clickPoint.x >= left && clickPoint.x < right && clickPoint.y >= top && clickPoint.y < bottom && hits(clickPoint.x, clickPoint.y)) return true;
+    return hits((left + right) / 2, (top + bottom) / 2);
+  }
+
+  function fillTarget() {
+    if (!target) return { error: "noeditable" };
+    if (!target.isConnected) return { error: "gone" };
+    const el = editableAt(target);
+    if (!el) return { error: "noeditable" };
+    if (!visible(el)) return { error: "hidden" };
+    return { el };
   }
 
   // Input and textarea take the value through the prototype's setter, so that
@@ -289,8 +368,8 @@
   // then hear input and change. A contenteditable takes an insertion, which
   // editors listen to as typing.
   function fill({ text, probe }) {
-    const el = editableTarget();
-    if (!el) return { ok: false, error: "noeditable" };
+    const { el, error } = fillTarget();
+    if (!el) return { ok: false, error };
     if (probe) return { ok: true, kind: el.tagName.toLowerCase() };
     if (el instanceof HTMLInputElement || el instanceof HTMLTextAreaElement) {
       const value = el instanceof HTMLInputElement ? text.replace(/\r?\n/g, " ") : text.replace(/\r\n?/g, "\n");
@@ -342,31 +421,51 @@
     return { ok: true, kind: "contenteditable" };
   }
 
-  // A small notice in the page's top corner, in a shadow root so that the
-  // page's styles leave it alone.
-  function notice({ text, level }) {
+  // A small notice in the page's top corner, in a closed shadow root: the
+  // page's styles leave it alone and its scripts cannot read it. Only this
+  // script holds the root. Where the full text is longer than what a page may
+  // be shown (local paths), a button opens it on the extension's own page.
+  let noticeHost = null;
+  let noticeRoot = null;
+  function notice({ text, level, detail }) {
     if (window !== window.top) return { ok: false, error: "frame" };
-    let host = document.getElementById("vellum-notice");
-    if (!host) {
-      host = document.createElement("div");
-      host.id = "vellum-notice";
-      host.attachShadow({ mode: "open" });
-      (document.body || document.documentElement).append(host);
+    if (!noticeHost || !noticeHost.isConnected) {
+      noticeHost = document.createElement("div");
+      noticeRoot = noticeHost.attachShadow({ mode: "closed" });
+      (document.body || document.documentElement).append(noticeHost);
     }
-    const root = host.shadowRoot;
+    const root = noticeRoot;
+    const host = noticeHost;
     const error = level === "error";
     root.innerHTML = `<style>
       .box{position:fixed;top:12px;right:12px;z-index:2147483647;max-width:380px;
         font:14px/1.5 "WenQuanYi Micro Hei","Noto Sans CJK SC",sans-serif;color:#222;
         background:${error ? "#fdecea" : "#eef6ee"};border:1px solid ${error ? "#d9534f" : "#5b9b5b"};
-        border-radius:6px;box-shadow:0 2px 10px rgba(0,0,0,.25);padding:10px 30px 10px 12px;cursor:pointer}
+        border-radius:6px;box-shadow:0 2px 10px rgba(0,0,0,.25);padding:10px 30px 10px 12px;cursor:pointer;
+        white-space:pre-wrap}
       .t{font-weight:bold;margin-bottom:2px}.x{position:absolute;top:4px;right:9px;color:#666}
+      button{font:inherit;margin-top:6px;padding:1px 10px;cursor:pointer}
       </style><div class="box" role="alert"><span class="x">×</span><div class="t">Vellum</div><div class="m"></div></div>`;
     root.querySelector(".m").textContent = text;
+    if (detail) {
+      const more = document.createElement("button");
+      more.textContent = "详细信息";
+      more.addEventListener("click", (e) => {
+        e.stopPropagation();
+        if (e.isTrusted) api.runtime.sendMessage({ to: "background", op: "openNotice", id: detail }).catch(() => {});
+      });
+      root.querySelector(".box").append(more);
+    }
     root.querySelector(".box").addEventListener("click", () => host.remove());
     clearTimeout(notice.timer);
     notice.timer = setTimeout(() => host.remove(), error ? 12000 : 6000);
     return { ok: true };
+  }
+
+  // What the notice shows now, for the extension (the page cannot ask).
+  function shownNotice() {
+    if (!noticeHost || !noticeHost.isConnected) return { ok: true, text: null };
+    return { ok: true, text: noticeRoot.querySelector(".m").textContent, detail: !!noticeRoot.querySelector("button") };
   }
 
   // The clipboard from the page: the asynchronous API where the page may use
@@ -402,7 +501,7 @@
     }
   }
 
-  const ops = { selection: () => ({ ok: true, text: selectedText() }), content, link, image, images, media, fill, notice, copy };
+  const ops = { selection: () => ({ ok: true, text: selectedText() }), content, link, image, images, media, fill, notice, shownNotice, copy };
 
   globalThis.__vellum = {
     async run(op, arg) {

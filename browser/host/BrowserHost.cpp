@@ -130,14 +130,28 @@ QJsonObject BrowserHost::command(const QJsonObject& request) {
     return deliver(utf8);
 }
 
+// A command written whole to the socket is the program's, answered or not:
+// the browser must not send it another way as well.
+std::optional<QJsonObject> BrowserHost::handedOver(Handover how, const QString& error) {
+    switch (how) {
+    case Handover::Queued:
+        return QJsonObject{{QStringLiteral("ok"), true}, {QStringLiteral("queued"), true}};
+    case Handover::Unconfirmed:
+        return QJsonObject{{QStringLiteral("ok"), true}, {QStringLiteral("queued"), false}};
+    case Handover::Failed:
+        return failure(QStringLiteral("Vellum 没有接收这条命令：%1").arg(error));
+    case Handover::NotListening:
+        break;
+    }
+    return std::nullopt;
+}
+
 QJsonObject BrowserHost::deliver(const QByteArray& utf8Text) {
     const QString runtimeDir = Paths::runtimeDir();
     QString error;
-    bool refused = false;
-    if (sendCaptureCommand(runtimeDir, utf8Text, m_options.answerTimeoutMs, &error, &refused))
-        return QJsonObject{{QStringLiteral("ok"), true}};
-    if (!refused)
-        return failure(QStringLiteral("Vellum 没有接收这条命令：%1").arg(error));
+    if (std::optional<QJsonObject> reply = handedOver(
+            sendCaptureCommand(runtimeDir, utf8Text, m_options.answerTimeoutMs, &error), error))
+        return *reply;
 
     // Nobody listens: start the program where it last said it lives.
     const std::optional<QString> exe = KeyStore::readString(
@@ -172,8 +186,9 @@ QJsonObject BrowserHost::deliver(const QByteArray& utf8Text) {
     }
     // A program that has just started may still be building its windows.
     const int answerMs = qMax(m_options.answerTimeoutMs, m_options.startTimeoutMs);
-    if (sendCaptureCommand(runtimeDir, utf8Text, answerMs, &error))
-        return QJsonObject{{QStringLiteral("ok"), true}};
+    if (std::optional<QJsonObject> reply =
+            handedOver(sendCaptureCommand(runtimeDir, utf8Text, answerMs, &error), error))
+        return *reply;
     return failure(QStringLiteral("Vellum 没有接收这条命令：%1").arg(error));
 }
 

@@ -7,10 +7,13 @@
 // {"ok":false,"error":…} with a sentence the extension can show the user;
 // nothing here ends the host.
 #include "browser/host/ProgramStarter.h"
+#include "platform/CaptureChannel.h"
 
 #include <QByteArray>
 #include <QJsonObject>
 #include <QString>
+
+#include <optional>
 
 class BrowserHost {
   public:
@@ -18,7 +21,8 @@ class BrowserHost {
         // Where config.ini and QuickNotes.dat live, with a trailing '/'.
         QString programDir;
         // How long a started program has to open its capture socket, and
-        // how long the program has to answer a command.
+        // how long the program has to confirm a command; one written whole
+        // is the program's after that all the same.
         int startTimeoutMs = 10000;
         int answerTimeoutMs = 10000;
     };
@@ -43,6 +47,8 @@ class BrowserHost {
     QJsonObject notes() const;
     // Sends to the running program, or starts it and sends then.
     QJsonObject deliver(const QByteArray& utf8Text);
+    // The reply for a command that got this far; nullopt when nobody listens.
+    static std::optional<QJsonObject> handedOver(Handover how, const QString& error);
 
     Options m_options;
     ProgramStarter m_starter;

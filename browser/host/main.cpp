@@ -30,6 +30,9 @@ int main(int argc, char** argv) {
     const int startMs = qEnvironmentVariableIntValue("VELLUM_HOST_START_TIMEOUT_MS", &set);
     if (set && startMs > 0)
         options.startTimeoutMs = startMs;
+    const int answerMs = qEnvironmentVariableIntValue("VELLUM_HOST_ANSWER_TIMEOUT_MS", &set);
+    if (set && answerMs > 0)
+        options.answerTimeoutMs = answerMs;
     BrowserHost host(options);
 
     for (;;) {

@@ -28,13 +28,16 @@ bool writeTone(const QString& path, int rate, int channels, double seconds) {
     sf_close(file);
     return ok;
 }
+QString wav(const TestEnv& env) {
+    return env.programDir() + QStringLiteral("sound/sound.wav");
+}
 } // namespace
 
 TEST(SoundPlayer, MissingOrBrokenFileBeeps) {
     TestEnv env;
-    EXPECT_EQ(SoundPlayer::playSuccessSound(), SoundPlayer::Outcome::Beeped);
+    EXPECT_EQ(SoundPlayer::playFile(wav(env)), SoundPlayer::Outcome::Beeped);
     env.writeFile(QStringLiteral("sound/sound.wav"), "RIFF not really a wave");
-    EXPECT_EQ(SoundPlayer::playSuccessSound(), SoundPlayer::Outcome::Beeped);
+    EXPECT_EQ(SoundPlayer::playFile(wav(env)), SoundPlayer::Outcome::Beeped);
 }
 
 TEST(SoundPlayer, PlaysWaveToTheEnd) {
@@ -48,7 +51,7 @@ TEST(SoundPlayer, PlaysWaveToTheEnd) {
         env.writeFile(QStringLiteral("sound/.keep"), {});
         ASSERT_TRUE(writeTone(env.programDir() + QStringLiteral("sound/sound.wav"), c.rate,
                               c.channels, 0.3));
-        EXPECT_EQ(SoundPlayer::playSuccessSound(), SoundPlayer::Outcome::Played) << c.rate;
+        EXPECT_EQ(SoundPlayer::playFile(wav(env)), SoundPlayer::Outcome::Played) << c.rate;
     }
 }
 
@@ -60,5 +63,5 @@ TEST(SoundPlayer, NoSoundDeviceIsNotAnError) {
     rc.close();
     env.writeFile(QStringLiteral("sound/.keep"), {});
     ASSERT_TRUE(writeTone(env.programDir() + QStringLiteral("sound/sound.wav"), 8000, 1, 0.1));
-    EXPECT_EQ(SoundPlayer::playSuccessSound(), SoundPlayer::Outcome::NoDevice);
+    EXPECT_EQ(SoundPlayer::playFile(wav(env)), SoundPlayer::Outcome::NoDevice);
 }

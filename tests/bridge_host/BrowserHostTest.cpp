@@ -331,15 +331,24 @@ TEST(BrowserHost, ACommandThatCannotReachTheProgramSaysWhy) {
     }
 }
 
-TEST(BrowserHost, AProgramThatDoesNotAnswerTheCommandGivesAnError) {
+// Once the whole frame is in the socket the command is the program's, and the
+// browser must not send it another way too; before that, nothing of it runs.
+TEST(BrowserHost, ACommandWrittenWholeIsHandedOverAnsweredOrNot) {
+    enum class Server { Answers, Closes, Silent, Refuses, StopsReading };
     struct Case {
         const char* name;
-        QByteArray answer; // empty: the connection is closed without a word
-        const char* errorPart;
+        Server server;
+        int commandBytes;
+        bool ok;
+        bool queued;
+        int framesSeen;
     };
     const Case cases[] = {
-        {"closes", "", "Vellum"},
-        {"refuses", "error: busy\n", "busy"},
+        {"answers ok", Server::Answers, 20, true, true, 1},
+        {"closes without a word", Server::Closes, 20, true, false, 1},
+        {"busy past the answer time", Server::Silent, 20, true, false, 1},
+        {"refuses", Server::Refuses, 20, false, false, 1},
+        {"stopped before the frame was in", Server::StopsReading, 4 << 20, false, false, 0},
     };
     for (const Case& c : cases) {
         TestEnv env;
@@ -347,20 +356,43 @@ TEST(BrowserHost, AProgramThatDoesNotAnswerTheCommandGivesAnError) {
         QLocalServer server;
         server.setSocketOptions(QLocalServer::UserAccessOption);
         ASSERT_TRUE(server.listen(env.runtimeDir() + "capture"));
-        QObject::connect(&server, &QLocalServer::newConnection, [&server, &c] {
-            QLocalSocket* s = server.nextPendingConnection();
-            QObject::connect(s, &QLocalSocket::readyRead, s, [s, &c] {
-                s->readAll();
-                if (!c.answer.isEmpty())
-                    s->write(c.answer);
-                s->disconnectFromServer();
+        CaptureFrames seen;
+        QLocalSocket* peer = nullptr;
+        QObject::connect(&server, &QLocalServer::newConnection, [&] {
+            peer = server.nextPendingConnection();
+            if (c.server == Server::StopsReading) {
+                // As a stopped program: nothing is taken from the socket.
+                peer->setReadBufferSize(1024);
+                return;
+            }
+            QObject::connect(peer, &QLocalSocket::readyRead, peer, [&] {
+                seen.feed(peer->readAll());
+                if (seen.pending() > 0)
+                    return;
+                if (c.server == Server::Answers)
+                    peer->write("ok\n");
+                if (c.server == Server::Refuses)
+                    peer->write("error: busy\n");
+                if (c.server != Server::Silent)
+                    peer->disconnectFromServer();
             });
         });
-        HostProcess host(env);
-        const QJsonObject reply =
-            host.ask(QJsonObject{{"type", "command"}, {"text", "BBSGETTITLE:x"}});
-        EXPECT_FALSE(reply.value("ok").toBool(true)) << c.name;
-        EXPECT_TRUE(reply.value("error").toString().contains(c.errorPart))
+        HostProcess host(env, {"VELLUM_HOST_ANSWER_TIMEOUT_MS=1500"});
+        const QString text = "BBSGETCONTENT:" + QString(c.commandBytes - 14, 'x');
+        const QJsonObject reply = host.ask(QJsonObject{{"type", "command"}, {"text", text}});
+        EXPECT_EQ(reply.value("ok").toBool(), c.ok)
             << c.name << ": " << reply.value("error").toString().toStdString();
+        EXPECT_EQ(reply.value("queued").toBool(), c.queued) << c.name;
+        if (c.server == Server::Refuses) {
+            EXPECT_TRUE(reply.value("error").toString().contains("busy")) << c.name;
+        }
+        // What the program finds when it reads at last.
+        if (c.server == Server::StopsReading && peer) {
+            peer->setReadBufferSize(0);
+            do
+                seen.feed(peer->readAll());
+            while (peer->waitForReadyRead(500));
+        }
+        EXPECT_EQ(seen.takeFrames().size(), c.framesSeen) << c.name;
     }
 }

@@ -131,7 +131,7 @@ describe("capture from Chromium", () => {
     await tab.page.evaluate(() => getSelection().removeAllRanges());
     const r = await menu(browser, tab, "GetContent.htm");
     assert.equal(r.ok, false);
-    assert.match(await noticeText(tab.page), /选中/);
+    assert.match(await noticeText(browser, tab), /选中/);
     assert.deepEqual(sandbox.sharedPost(), before);
   });
 

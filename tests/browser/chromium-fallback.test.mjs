@@ -53,7 +53,7 @@ describe("the clipboard fallback in Chromium", { skip: !process.env.DISPLAY && "
     assert.equal(r.how, "offscreen");
     await waitFor("the title in Vellum", () => sandbox.sharedPost()?.title === "剪贴板送来的标题");
     // The user is told why the clipboard was used.
-    assert.match(await noticeText(tab.page), /剪贴板/);
+    assert.match(await noticeText(browser, tab), /剪贴板/);
   });
 
   test("get content follows it the same way", async () => {

@@ -70,7 +70,7 @@ describe("fill forms from Chromium", () => {
     assert.equal(r.ok, false);
     assert.equal(r.shown, "page");
     assert.equal(await form.page.inputValue("#subject"), "");
-    assert.ok((await noticeText(form.page)).length > 0);
+    assert.ok((await noticeText(browser, form)).length > 0);
   });
 
   test("set title and set content fill the fields, and the next post follows", async () => {
@@ -125,7 +125,7 @@ describe("fill forms from Chromium", () => {
   test("a set entry on something that cannot be edited is refused in the page", async () => {
     const r = await menu(browser, form, "SetContent.htm", { selector: "#plain" });
     assert.equal(r.ok, false);
-    assert.match(await noticeText(form.page), /输入框/);
+    assert.match(await noticeText(browser, form), /输入框/);
     // Refused before anything was sent: Vellum stays on its post.
     assert.equal(post().title, "第二帖");
   });

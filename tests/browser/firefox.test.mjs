@@ -5,7 +5,7 @@
 // list page, and an error told in the page.
 import assert from "node:assert/strict";
 import { after, before, describe, test } from "node:test";
-import { closeFirefox, extEval, firefoxMenu, launchFirefox, openFirefoxPage, pageEval } from "./lib/firefox.mjs";
+import { closeFirefox, extEval, firefoxMenu, launchFirefox, openFirefoxPage, pageEval, shownNotice } from "./lib/firefox.mjs";
 import { startServer } from "./lib/server.mjs";
 import { Sandbox, waitFor } from "./lib/vellum.mjs";
 
@@ -17,7 +17,18 @@ const PAGE = `<!doctype html><meta charset="utf-8"><title>论坛</title>
 <p id="plain">不能编辑</p>
 <embed src="/flash/game.swf" width="500" height="350"><video src="/media/a.mp4" width="320" height="240"></video>
 <div id="editor" contenteditable="true"><p>旧的</p></div>
-<img id="pic" src="/img/90x60/f.svg"><img src="/img/30x20/s.svg">`;
+<img id="pic" src="/img/90x60/f.svg"><img src="/img/30x20/s.svg">
+<textarea id="trap" style="position:absolute;left:-9999px"></textarea><div id="spot"></div>
+<script>
+  // Each real right-click is answered with one of the page's own at a hidden
+  // field; the field the user chose may be hidden right after.
+  window.trick = "";
+  addEventListener("contextmenu", (e) => {
+    if (!e.isTrusted) return;
+    document.getElementById("trap").dispatchEvent(new MouseEvent("contextmenu", { bubbles: true }));
+    if (e.target.id === "victim" && trick) setTimeout(() => (e.target.style[trick] = trick === "opacity" ? "0" : "hidden"));
+  });
+</script>`;
 
 async function select(ff, tab, selector) {
   await pageEval(ff, tab, `(() => { const r = document.createRange(); r.selectNodeContents(document.querySelector(${JSON.stringify(selector)})); getSelection().removeAllRanges(); getSelection().addRange(r); return true; })()`);
@@ -126,8 +137,25 @@ describe("Firefox ESR", () => {
     const r = await firefoxMenu(ff, tab, "SetTitle.htm", { selector: "#plain" });
     assert.equal(r.ok, false);
     assert.equal(r.shown, "page");
-    const notice = await pageEval(ff, tab, `document.getElementById("vellum-notice").shadowRoot.querySelector(".m").textContent`);
+    const notice = (await shownNotice(ff, tab)).text;
     assert.match(notice, /输入框/);
+  });
+
+  test("only the field of the user's own right-click is filled, while it can be seen, and the page cannot read the notice", async () => {
+    const cases = [
+      { entry: "SetTitle.htm", trick: "", filled: true },
+      { entry: "SetTitle.htm", trick: "visibility", filled: false },
+      { entry: "QuickNote.htm", trick: "opacity", filled: false },
+    ];
+    for (const c of cases) {
+      await pageEval(ff, tab, `(document.getElementById("spot").innerHTML = '<input id="victim">', window.trick = ${JSON.stringify(c.trick)}, true)`);
+      const r = await firefoxMenu(ff, tab, c.entry, { selector: "#victim", info: { editable: true } });
+      assert.equal(await value(ff, tab, "trap"), "", c.trick);
+      assert.equal(r.ok, c.filled, `${c.trick}: ${r.error}`);
+      assert.equal(await value(ff, tab, "victim"), c.filled ? post().title : "", c.trick);
+      if (!c.filled) assert.match((await shownNotice(ff, tab)).text, /看不见/);
+    }
+    assert.equal(await pageEval(ff, tab, `[...document.querySelectorAll("*")].some((e) => e.shadowRoot)`), false);
   });
 
   test("an image, then all pictures with their natural sizes (last: the program shows its picture list)", async () => {

@@ -78,11 +78,17 @@ export async function selectText(page, selector) {
   return page.evaluate(() => getSelection().toString());
 }
 
-export async function noticeText(page) {
-  return page.evaluate(() => {
-    const host = document.getElementById("vellum-notice");
-    return host && host.shadowRoot ? host.shadowRoot.querySelector(".m").textContent : null;
-  });
+// The notice the extension shows in a tab. Its shadow root is closed, so the
+// page cannot read it; the extension's own content script can.
+export async function shownNotice(browser, tab) {
+  return browser.worker.evaluate(async (tabId) => {
+    const [r] = await chrome.scripting.executeScript({ target: { tabId, frameIds: [0] }, func: () => globalThis.__vellum.run("shownNotice") });
+    return r.result;
+  }, tab.tabId);
+}
+
+export async function noticeText(browser, tab) {
+  return (await shownNotice(browser, tab)).text;
 }
 
 // A page that the extension opens. Playwright may announce it before its

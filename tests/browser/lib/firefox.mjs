@@ -179,6 +179,11 @@ export async function firefoxMenu(ff, tab, entry, { selector, info = {} } = {}) 
   );
 }
 
+// The notice in a tab, read through the extension: its shadow root is closed.
+export async function shownNotice(ff, tab) {
+  return extEval(ff, `(await browser.scripting.executeScript({ target: { tabId: ${tab.tabId}, frameIds: [0] }, func: () => globalThis.__vellum.run("shownNotice") }))[0].result`);
+}
+
 export async function closeFirefox(ff) {
   try {
     await ff.bidi.send("browser.close", {});
