@@ -4,6 +4,7 @@
 #include "bridge/TagBuilder.h"
 #include "markup/MemoMenu.h"
 #include "markup/PreviewPage.h"
+#include "markup/PreviewRunner.h"
 #include "markup/TFrmInsertUBB.h"
 #include "platform/AnsiCodePage.h"
 
@@ -23,8 +24,12 @@ void TFrmMain::installMarkupTools() {
     for (const auto& insert : inserts)
         connect(findChild<QToolButton*>(QString::fromLatin1(insert.button)), &QToolButton::clicked,
                 this, [this, kind = insert.kind] { InsertUbbTag(kind); });
-    connect(findChild<QToolButton*>(QStringLiteral("SpeedButton1")), &QToolButton::clicked, this,
-            &TFrmMain::SpeedButton1Click);
+    auto* preview = findChild<QToolButton*>(QStringLiteral("SpeedButton1"));
+    connect(preview, &QToolButton::clicked, this, &TFrmMain::SpeedButton1Click);
+    // The conversion runs on a worker; the button waits for it meanwhile.
+    m_previewRunner = new PreviewRunner(this);
+    connect(m_previewRunner, &PreviewRunner::finished, preview,
+            [preview] { preview->setEnabled(true); });
 }
 
 void TFrmMain::InsertUbbTag(TagKind kind) {
@@ -62,5 +67,6 @@ void TFrmMain::InsertUbbTag(TagKind kind) {
 }
 
 void TFrmMain::SpeedButton1Click() {
-    PreviewPost(m_programDir, titleText(), contentText(), m_settings);
+    if (m_previewRunner->start(m_programDir, titleText(), contentText(), m_settings))
+        findChild<QToolButton*>(QStringLiteral("SpeedButton1"))->setEnabled(false);
 }

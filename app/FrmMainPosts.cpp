@@ -59,7 +59,9 @@ void TFrmMain::RefreshCategoryList(int k) {
     ++m_programmaticSelection;
     m_models[k]->refresh();
     --m_programmaticSelection;
-    mPage->setTabToolTip(k, QStringLiteral("共有%1个帖子").arg(m_models[k]->rowCount()));
+    mPage->setTabToolTip(k, m_store->isLoaded(k)
+                                ? QStringLiteral("共有%1个帖子").arg(m_models[k]->rowCount())
+                                : QStringLiteral("正在读取帖子……"));
     m_tabHeader->sync();
 }
 
@@ -200,6 +202,7 @@ void TFrmMain::DeleteAllPosts() {
 }
 
 void TFrmMain::onPageChanged(int) {
+    ensureCategoryLoaded(activeCategory());
     edtTitle->clear();
     meoContent->clear();
     LoadSelectedPost();
@@ -239,7 +242,7 @@ void TFrmMain::MovePost() {
     if (m_frmTrans->exec() != QDialog::Accepted)
         return;
     const int t = m_frmTrans->chosenTarget();
-    if (t < 0 || t >= kCategories)
+    if (t < 0 || t >= kCategories || !ensureCategoryLoaded(t))
         return;
     try {
         // Both categories change together, so they are saved together.

@@ -40,8 +40,14 @@ void TFrmMain::openStore(const QString& dataDir) {
     if (!folderProblem.isEmpty())
         m_pendingErrors << folderProblem;
     // A file that could not be read faithfully is locked in the store: it is
-    // never written over, and changes to its category are refused.
-    const QMap<int, QString> errors = m_store->LoadCategories(allCategories());
+    // never written over, and changes to its category are refused. Only the
+    // category the window opens on is read before it shows.
+    const QMap<int, QString> errors = m_store->LoadCategories({activeCategory()});
+    // The others are read after the window's first paint; until then nothing
+    // may write them.
+    QList<int> others = allCategories();
+    others.removeAll(activeCategory());
+    m_store->deferLoading(others);
     for (const QString& message : errors) {
         m_pendingErrors << message;
         printError(message);
@@ -61,6 +67,31 @@ void TFrmMain::openStore(const QString& dataDir) {
                                       .arg(messages.join(QLatin1Char('\n'))));
     });
     watchOutsideChanges();
+}
+
+void TFrmMain::loadRemainingCategories() {
+    if (m_remainingLoadsStarted || m_closed)
+        return;
+    m_remainingLoadsStarted = true;
+    QList<int> others = allCategories();
+    others.removeAll(activeCategory());
+    m_store->startLoading(others, [this](int k) {
+        // On the reading thread: the category is taken in on ours.
+        QMetaObject::invokeMethod(
+            this, [this, k] { ensureCategoryLoaded(k); }, Qt::QueuedConnection);
+    });
+}
+
+bool TFrmMain::ensureCategoryLoaded(int k) {
+    if (m_store->isLoaded(k))
+        return !m_store->isLocked(k);
+    const QString problem = m_store->ensureLoaded(k);
+    RefreshCategoryList(k);
+    if (problem.isEmpty())
+        return true;
+    printError(problem);
+    MessageBoxes::error(this, problem);
+    return false;
 }
 
 bool TFrmMain::saveAtClose(bool interactive) {

@@ -1,6 +1,6 @@
 // The main window's behaviour as a window: its wide and narrow forms, the
 // auto-hide at the top edge of the screen, the tray icon with its menu, the
-// about box and the form remembered in WinState. The decisions are taken by
+// about box and the form and place remembered in config.ini. The decisions are taken by
 // DockingDecisions; this file only asks and acts.
 #include "app/TFrmMain.h"
 #include "app/TfrmAbout.h"
@@ -159,16 +159,20 @@ void TFrmMain::applyStoredForm() {
     const int stored = IniFile(iniPath()).readInteger("Common", "WinState", 0);
     if (DockingDecisions::startsNarrow(stored) && !isNarrow())
         ToggleDockMode();
+    // Where the user left it; ShowMainWindow brings it onto a screen that
+    // still exists.
+    if (m_settings.WinLeft && m_settings.WinTop)
+        move(*m_settings.WinLeft, *m_settings.WinTop);
 }
 
 void TFrmMain::ShowMainWindow() {
-    m_slide->hideStrip();
-    // The first showing comes up in the remembered form.
+    // The first showing comes up in the remembered form and place.
     applyStoredForm();
+    // Wholly on screen, whatever a window manager made of a slide.
+    m_slide->bringOnScreen();
     if (isMinimized())
         setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
-    RevealDocked();
     raise();
     activateWindow();
 }
@@ -178,6 +182,13 @@ void TFrmMain::showEvent(QShowEvent* event) {
     m_everShown = true;
     if (!m_storedFormApplied)
         QTimer::singleShot(0, this, &TFrmMain::applyStoredForm);
+}
+
+void TFrmMain::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    // The other categories are read once the window has something to show.
+    if (!m_remainingLoadsStarted)
+        QTimer::singleShot(0, this, &TFrmMain::loadRemainingCategories);
 }
 
 void TFrmMain::changeEvent(QEvent* event) {
@@ -217,6 +228,16 @@ void TFrmMain::showAbout() {
         return;
     if (auto* about = findChild<TfrmAbout*>())
         about->exec();
+}
+
+void TFrmMain::writeWindowState() {
+    IniFile(iniPath()).writeInteger("Common", "WinState", winStateAtClose());
+    // A slid-up window is remembered where it was docked; a window that was
+    // never shown keeps the place it had.
+    if (m_everShown) {
+        const QPoint place = m_slide->restingPlace();
+        SaveWindowPosition(m_settings, iniPath(), place.x(), place.y());
+    }
 }
 
 int TFrmMain::winStateAtClose() const {

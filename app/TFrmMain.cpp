@@ -32,6 +32,7 @@
 #include "ui/WindowForms.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
 #include <QElapsedTimer>
@@ -170,6 +171,16 @@ TFrmMain::TFrmMain(QWidget* parent) : QWidget(parent) {
     m_captureHost = std::make_unique<MainCaptureHost>(*this);
     m_capturePoll = std::make_unique<CapturePoll>(*m_captureHost);
     connect(Timer1, &QTimer::timeout, this, [this] { m_capturePoll->Timer1Timer(); });
+    // A change of the clipboard is looked at at once rather than at the next
+    // tick; the timer still polls, as a change may pass unannounced.
+    if (QClipboard* clipboard = QGuiApplication::clipboard())
+        connect(clipboard, &QClipboard::changed, this, [this](QClipboard::Mode mode) {
+            if (mode == QClipboard::Clipboard)
+                QTimer::singleShot(0, this, [this] {
+                    if (Timer1->isActive())
+                        m_capturePoll->Timer1Timer();
+                });
+        });
     listenForBrowserCommands();
 
     if (!m_pendingErrors.isEmpty())
@@ -395,6 +406,9 @@ void TFrmMain::showAtStartUp() {
     if (!m_settings.RunMini || !m_trayAvailable)
         ShowMainWindow();
     Timer1->start();
+    // Without a paint (started hidden) the other categories are read now;
+    // a shown window starts their reading after its first paint.
+    QTimer::singleShot(isVisible() ? 1000 : 0, this, &TFrmMain::loadRemainingCategories);
     // Benchmarks and end-to-end tests wait for this line.
     if (qEnvironmentVariableIsSet("VELLUM_BENCH"))
         QTimer::singleShot(0, this, [] {
@@ -447,7 +461,7 @@ void TFrmMain::closeSequence(bool interactive) {
         std::fprintf(stderr, "vellum: categories saved in %lld ms\n",
                      static_cast<long long>(timer.elapsed()));
     try {
-        IniFile(iniPath()).writeInteger("Common", "WinState", winStateAtClose());
+        writeWindowState();
     } catch (const VellumError& e) {
         std::fprintf(stderr, "vellum: %s\n", e.message().toLocal8Bit().constData());
         if (interactive)

@@ -38,6 +38,7 @@ class QTabWidget;
 class QTimer;
 class QToolButton;
 class NextPostChannel;
+class PreviewRunner;
 class TopEdgeSlide;
 class SharedTextBlock;
 class MultiRowTabHeader;
@@ -86,6 +87,11 @@ class TFrmMain : public QWidget {
     int selectedRow(int category) const;
     void selectRow(int category, int row);
     void RefreshCategoryList(int k);
+    // Start-up loads the active category before the window shows and the
+    // others right after its first paint. Whatever needs a category first
+    // makes sure it is loaded (waiting for its read); false when its file
+    // could not be read faithfully (the problem has been shown).
+    bool ensureCategoryLoaded(int k);
     void LoadSelectedPost();
     void NewPost();
     void SavePostCommand();
@@ -141,8 +147,10 @@ class TFrmMain : public QWidget {
     // --- Markup tools (FrmMainMarkup.cpp) ----------------------------------
     // Appends the UBB tag of the kind built from the insertion dialog's texts.
     void InsertUbbTag(TagKind kind);
-    // Previews the post in the desktop's browser.
+    // Previews the post in the desktop's browser; the page is converted on a
+    // worker and opened when it is ready.
     void SpeedButton1Click();
+    PreviewRunner* previewRunner() const { return m_previewRunner; }
     // --- Network ------------------------------------------------------------
     // "远程提交": sends the post in the editor to the address of the settings.
     void PostData();
@@ -168,6 +176,8 @@ class TFrmMain : public QWidget {
     bool isDockingActive() const;
     // The WinState that closing writes.
     int winStateAtClose() const;
+    // At close: the form (WinState) and the place (WinLeft, WinTop).
+    void writeWindowState();
 
   signals:
     // The close sequence has run; the program should end.
@@ -180,6 +190,7 @@ class TFrmMain : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
 
   private:
@@ -199,6 +210,7 @@ class TFrmMain : public QWidget {
     // Keeping posts safe (FrmMainSafety.cpp).
     void openStore(const QString& dataDir);
     bool saveAtClose(bool interactive);
+    void loadRemainingCategories();
     void rescueUnsaved();
     // Other writers of the category files (FrmMainOutsideChanges.cpp).
     void watchOutsideChanges();
@@ -241,6 +253,7 @@ class TFrmMain : public QWidget {
     int m_exitStatus = 0;
     QStringList m_pendingErrors;
     bool m_closed = false;
+    bool m_remainingLoadsStarted = false;
     int m_programmaticSelection = 0;
     int m_rowAtPress = -1;
 
@@ -289,6 +302,7 @@ class TFrmMain : public QWidget {
     TFrmInsertUBB* m_frmInsertUBB = nullptr;
     TfrmSearchReplace* m_frmSearchReplace = nullptr;
     MemoMenu* PopupMenuMemo = nullptr;
+    PreviewRunner* m_previewRunner = nullptr;
     Tfrmexportdata* m_frmExportData = nullptr;
     TFrmDownfile* m_frmDownfile = nullptr;
     RemoteSubmitter* m_submitter = nullptr;

@@ -2,6 +2,7 @@
 // and a close sequence that also runs on SIGTERM and at the end of the session.
 #include "app/QtChinese.h"
 #include "app/TFrmMain.h"
+#include "platform/FileSizeLimit.h"
 #include "platform/InstanceLock.h"
 #include "platform/Paths.h"
 #include "platform/ShowWindowChannel.h"
@@ -18,6 +19,7 @@
 int main(int argc, char** argv) {
     // A signal before the window runs ends the program at once, writing nothing.
     SignalWatcher::exitOnSignal();
+    FileSizeLimit::writesFailInsteadOfKilling();
     // The lock comes first: a second start ends at once, shows and writes
     // nothing, and needs no display.
     InstanceLock lock;

@@ -47,8 +47,10 @@ Run downloadAll(const TestHttpServer& server, const QString& path, int count) {
     QObject::connect(&pulse, &QTimer::timeout,
                      [&] { run.longestPauseMs = std::max(run.longestPauseMs, tick.restart()); });
     pulse.start();
+    int error = 0;
+    const std::shared_ptr<const DownloadDir> folder = DownloadDir::existing(dir.path(), &error);
     for (int i = 0; i < count; ++i)
-        TThreadDownfile::Start(server.url(path), dir.path(), QStringLiteral("image.png"), handOver,
+        TThreadDownfile::Start(server.url(path), folder, QStringLiteral("image.png"), handOver,
                                [&](const DownloadOutcome& out) {
                                    ++finished;
                                    run.failed += out.ok ? 0 : 1;

@@ -127,6 +127,19 @@ void BM_FindTitle(benchmark::State& state, bool present) {
     state.SetItemsProcessed(state.iterations() * man.RecordCount(0));
 }
 
+// The first search after a change pays for taking in the titles again.
+void BM_FindTitleAfterChange(benchmark::State& state) {
+    Library& lib = library();
+    TDateMan man(lib.dataDir());
+    man.LoadCategory(0);
+    const QByteArray line = man.record(0, 0);
+    for (auto _ : state) {
+        man.ReplaceRecord(line, 0, 0);
+        benchmark::DoNotOptimize(man.FindTitle(0, lib.lastTitlePart, 0));
+    }
+    state.SetItemsProcessed(state.iterations() * man.RecordCount(0));
+}
+
 void BM_EncodePost(benchmark::State& state) {
     Library& lib = library();
     for (auto _ : state)
@@ -150,6 +163,7 @@ BENCHMARK(BM_LoadCategory)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SaveCategory)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(BM_FindTitle, match_on_last_row, true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_FindTitle, no_match, false)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FindTitleAfterChange)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EncodePost);
 BENCHMARK(BM_DecodePostPart)->Arg(1)->ArgName("part")->Arg(2);
 

@@ -5,7 +5,11 @@ Each file holds N posts, one a line: a title of 10-30 Chinese characters,
 "$TCSPLIT$", and 1-4 KB of content whose line breaks are written "$1310$".
 GB18030 bytes, CR LF after every line. The same seed gives the same bytes.
 
-usage: gen_library.py <dir> [--posts N] [--seed S] [--categories C]
+With --awkward, titles and contents also hold the bytes that trip up a
+byte-wise escaper: characters whose second byte is 0x5C ("\\") such as 乗,
+four-byte GB18030 characters, single quotes, backslashes and "$" signs.
+
+usage: gen_library.py <dir> [--posts N] [--seed S] [--categories C] [--awkward]
 """
 import argparse
 import bisect
@@ -29,7 +33,21 @@ def common_hanzi():
     return chars
 
 
-def make_stream(rng, hanzi, size):
+def awkward_characters():
+    """Characters whose GB18030 second byte is 0x5C, four-byte characters
+    (CJK Extension B and a few others), and ASCII that SQL escapes."""
+    trail_5c = []
+    for hi in range(0x81, 0xFF):
+        try:
+            trail_5c.append(bytes((hi, 0x5C)).decode("gb18030"))
+        except UnicodeDecodeError:
+            pass
+    four_byte = [chr(cp) for cp in range(0x20000, 0x20040)] + ["€", "\u00e4", "\u0101"]
+    four_byte = [c for c in four_byte if len(c.encode("gb18030")) == 4] + ["𠮷", "𩸽"]
+    return trail_5c + four_byte + ["'", "''", "\\", "\\\\", "$", "it's", "C:\\dir\\"]
+
+
+def make_stream(rng, hanzi, size, awkward=None):
     """One long content text (already encoded) made of paragraphs joined by
     the line-break token; returns it with the offsets where paragraphs start,
     so that slices never cut a character or a token in two."""
@@ -46,6 +64,8 @@ def make_stream(rng, hanzi, size):
             pieces.append("".join(rng.choices(hanzi, k=rng.randint(4, 24))))
             if rng.random() < 0.15:
                 pieces.append(rng.choice(words))
+            if awkward and rng.random() < 0.5:
+                pieces.append("".join(rng.choices(awkward, k=rng.randint(1, 3))))
             pieces.append(rng.choice(punctuation))
         para = "".join(pieces).encode("gb18030") + BREAK
         parts.append(para)
@@ -76,7 +96,7 @@ def content_slices(rng, stream, starts, count):
     return out
 
 
-def write_category(path, rng, hanzi_gb, stream, starts, posts, chunk=2000):
+def write_category(path, rng, hanzi_gb, stream, starts, posts, chunk=2000, awkward_gb=None):
     tmp = path + ".tmp"
     with open(tmp, "wb", buffering=1 << 20) as f:
         done = 0
@@ -86,6 +106,8 @@ def write_category(path, rng, hanzi_gb, stream, starts, posts, chunk=2000):
             lines = []
             for content in contents:
                 title = b"".join(rng.choices(hanzi_gb, k=rng.randint(10, 30)))
+                if awkward_gb:
+                    title += b"".join(rng.choices(awkward_gb, k=rng.randint(1, 4)))
                 lines.append(title + SEPARATOR + content + CRLF)
             f.write(b"".join(lines))
             done += n
@@ -98,6 +120,8 @@ def main():
     parser.add_argument("--posts", type=int, default=100_000, help="posts per category")
     parser.add_argument("--seed", type=int, default=1108)
     parser.add_argument("--categories", type=int, default=6, choices=range(1, 7))
+    parser.add_argument("--awkward", action="store_true",
+                        help="mix in 0x5C trail bytes, 4-byte characters, quotes and backslashes")
     args = parser.parse_args()
     if args.posts < 0:
         parser.error("--posts must not be negative")
@@ -105,14 +129,16 @@ def main():
     rng = random.Random(args.seed)
     hanzi = common_hanzi()
     hanzi_gb = [c.encode("gb18030") for c in hanzi]
-    stream, starts = make_stream(rng, hanzi, 4 << 20)
+    awkward = awkward_characters() if args.awkward else None
+    awkward_gb = [c.encode("gb18030") for c in awkward] if awkward else None
+    stream, starts = make_stream(rng, hanzi, 4 << 20, awkward)
 
     date = os.path.join(args.dir, "date")
     os.makedirs(date, exist_ok=True)
     total = 0
     for k in range(args.categories):
         path = os.path.join(date, "Date%d.dat" % (k + 1))
-        write_category(path, rng, hanzi_gb, stream, starts, args.posts)
+        write_category(path, rng, hanzi_gb, stream, starts, args.posts, awkward_gb=awkward_gb)
         total += os.path.getsize(path)
     print("%d x %d posts, %.1f MB in %s" % (args.categories, args.posts, total / 1e6, date),
           file=sys.stderr)

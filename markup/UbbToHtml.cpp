@@ -5,6 +5,9 @@
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
+#include <QRegularExpression>
+
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -34,13 +37,16 @@ struct Watch {
     Clock::time_point deadline;
     unsigned calls = 0;
     bool expired = false;
+    // The clock is read at every (mask + 1)th call.
+    unsigned mask = 63;
 };
 
 int checkTime(pcre2_callout_block*, void* data) {
     auto* watch = static_cast<Watch*>(data);
-    // Between two calls the engine does at most one item's scan, so looking
-    // at the clock every 64th call keeps the overrun short and the cost low.
-    if ((++watch->calls & 63u) == 0 && Clock::now() >= watch->deadline) {
+    // Between two calls the engine does at most one scan over the text, so
+    // looking at the clock every few calls keeps the overrun short and the
+    // cost low.
+    if ((++watch->calls & watch->mask) == 0 && Clock::now() >= watch->deadline) {
         watch->expired = true;
         return PCRE2_ERROR_CALLOUT;
     }
@@ -108,45 +114,114 @@ QString FlashPattern(const QString& flashTemplate) {
     return derived(flashTemplate, "*([0-9]*)", "*([0-9]*)", "(.[^\\[]*)");
 }
 
-QByteArray RegexReplaceAll(const QByteArray& pattern, const QByteArray& text,
-                           const QByteArray& replacement, Clock::time_point deadline) {
-    if (Clock::now() >= deadline)
-        throw RuleTimeout(QStringLiteral("time budget spent"));
+namespace {
+Code compile(const QByteArray& pattern, uint32_t extra) {
     int error = 0;
     PCRE2_SIZE errorOffset = 0;
-    const Code code(pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.constData()),
-                                  PCRE2_SIZE(pattern.size()),
-                                  PCRE2_UTF | PCRE2_CASELESS | PCRE2_DOTALL | PCRE2_AUTO_CALLOUT,
-                                  &error, &errorOffset, nullptr));
+    Code code(pcre2_compile(
+        reinterpret_cast<PCRE2_SPTR>(pattern.constData()), PCRE2_SIZE(pattern.size()),
+        PCRE2_UTF | PCRE2_CASELESS | PCRE2_DOTALL | extra, &error, &errorOffset, nullptr));
     if (!code)
         throw RuleError(
             QStringLiteral("%1 (offset %2)").arg(engineMessage(error)).arg(errorOffset));
     // Without JIT the interpreter runs the same pattern, only slower.
     pcre2_jit_compile(code.get(), PCRE2_JIT_COMPLETE);
+    return code;
+}
 
-    Watch watch{deadline};
-    const MatchContext context(pcre2_match_context_create(nullptr));
-    const MatchData match(pcre2_match_data_create_from_pattern(code.get(), nullptr));
-    const JitStack stack(pcre2_jit_stack_create(32 * 1024, 16 * 1024 * 1024, nullptr));
-    if (!context || !match)
-        throw RuleError(QStringLiteral("out of memory"));
-    pcre2_set_callout(context.get(), checkTime, &watch);
-    if (stack)
-        pcre2_jit_stack_assign(context.get(), nullptr, stack.get());
+// The engine is watched by the clock so that backtracking without end is
+// stopped at the deadline. Watching before every item of the pattern costs
+// more than the matching itself on a post dense with tags; where every loop
+// of a pattern stands inside a group (the fixed rules, and templates without
+// pattern characters of their own), a look after each group is enough, as
+// any step back in a loop leaves its group again.
+QByteArray withGroupCallouts(const QByteArray& pattern) {
+    QByteArray out;
+    out.reserve(pattern.size() * 2);
+    for (qsizetype i = 0; i < pattern.size(); ++i) {
+        const char c = pattern[i];
+        out += c;
+        if (c == '\\' && i + 1 < pattern.size()) {
+            out += pattern[++i];
+        } else if (c == '[') {
+            // A class runs to its first "]" that is not its first member.
+            qsizetype j = i + 1;
+            if (j < pattern.size() && pattern[j] == '^')
+                out += pattern[j++];
+            if (j < pattern.size() && pattern[j] == ']')
+                out += pattern[j++];
+            for (; j < pattern.size() && pattern[j] != ']'; ++j) {
+                if (pattern[j] == '\\' && j + 1 < pattern.size())
+                    out += pattern[j++];
+                out += pattern[j];
+            }
+            if (j < pattern.size())
+                out += pattern[j];
+            i = j;
+        } else if (c == ')') {
+            out += "(?C)";
+        }
+    }
+    return out;
+}
 
+class Matcher {
+  public:
+    Matcher(const QByteArray& pattern, bool loopsInGroups, Clock::time_point deadline)
+        : m_code(loopsInGroups ? compileChecked(pattern) : compile(pattern, PCRE2_AUTO_CALLOUT)),
+          m_watch{deadline}, m_context(pcre2_match_context_create(nullptr)),
+          m_match(pcre2_match_data_create_from_pattern(m_code.get(), nullptr)),
+          m_stack(pcre2_jit_stack_create(32 * 1024, 16 * 1024 * 1024, nullptr)) {
+        if (!m_context || !m_match)
+            throw RuleError(QStringLiteral("out of memory"));
+        m_watch.mask = loopsInGroups ? 7u : 63u;
+        pcre2_set_callout(m_context.get(), checkTime, &m_watch);
+        if (m_stack)
+            pcre2_jit_stack_assign(m_context.get(), nullptr, m_stack.get());
+    }
+
+    int match(PCRE2_SPTR subject, PCRE2_SIZE length, PCRE2_SIZE offset, uint32_t options) {
+        return pcre2_match(m_code.get(), subject, length, offset, options, m_match.get(),
+                           m_context.get());
+    }
+    bool expired() const { return m_watch.expired; }
+    const PCRE2_SIZE* ovector() const { return pcre2_get_ovector_pointer(m_match.get()); }
+
+  private:
+    // The pattern as given must compile, so its errors name its own offsets.
+    static Code compileChecked(const QByteArray& pattern) {
+        compile(pattern, 0);
+        return compile(withGroupCallouts(pattern), 0);
+    }
+    Code m_code;
+    Watch m_watch;
+    MatchContext m_context;
+    MatchData m_match;
+    JitStack m_stack;
+};
+
+// Every match of a rule lies before searchEnd, so the engine is given only
+// that part of the text; the rest is copied as it is.
+QByteArray replaceAll(const QByteArray& pattern, const QByteArray& text,
+                      const QByteArray& replacement, Clock::time_point deadline,
+                      PCRE2_SIZE searchEnd, bool loopsInGroups) {
+    if (Clock::now() >= deadline)
+        throw RuleTimeout(QStringLiteral("time budget spent"));
+    Matcher matcher(pattern, loopsInGroups, deadline);
     const std::vector<Piece> pieces = parseReplacement(replacement);
     const auto* subject = reinterpret_cast<PCRE2_SPTR>(text.constData());
-    const auto length = PCRE2_SIZE(text.size());
+    const auto length = std::min(PCRE2_SIZE(text.size()), searchEnd);
     QByteArray out;
-    out.reserve(text.size());
+    out.reserve(text.size() + text.size() / 4);
     PCRE2_SIZE copied = 0;
     PCRE2_SIZE offset = 0;
     uint32_t retry = 0;
     // The text is checked for valid UTF-8 once, not at every match.
     uint32_t checked = 0;
-    for (;;) {
-        const int rc = pcre2_match(code.get(), subject, length, offset, retry | checked,
-                                   match.get(), context.get());
+    for (unsigned matches = 0;; ++matches) {
+        if ((matches & 255u) == 255u && Clock::now() >= deadline)
+            throw RuleTimeout(QStringLiteral("time budget spent"));
+        const int rc = matcher.match(subject, length, offset, retry | checked);
         checked = PCRE2_NO_UTF_CHECK;
         if (rc == PCRE2_ERROR_NOMATCH) {
             if (!retry || offset >= length)
@@ -157,11 +232,11 @@ QByteArray RegexReplaceAll(const QByteArray& pattern, const QByteArray& text,
             continue;
         }
         if (rc < 0) {
-            if (watch.expired)
+            if (matcher.expired())
                 throw RuleTimeout(QStringLiteral("time budget spent"));
             throw RuleError(engineMessage(rc), false);
         }
-        const PCRE2_SIZE* ov = pcre2_get_ovector_pointer(match.get());
+        const PCRE2_SIZE* ov = matcher.ovector();
         // A match never starts before the text already copied; the clamp
         // only guards the arithmetic below.
         const PCRE2_SIZE start = std::max(copied, std::min(ov[0], ov[1]));
@@ -185,8 +260,67 @@ QByteArray RegexReplaceAll(const QByteArray& pattern, const QByteArray& text,
             retry = 0;
         }
     }
-    out.append(text.constData() + copied, qsizetype(length - copied));
+    out.append(text.constData() + copied, text.size() - qsizetype(copied));
     return out;
+}
+
+// A rule whose pattern is one fixed string without case (a blank, CR LF).
+QByteArray replaceLiteral(const QByteArray& text, QByteArrayView from, QByteArrayView to) {
+    QByteArray out;
+    out.reserve(text.size() + text.size() / 2);
+    const QByteArrayView all(text);
+    qsizetype copied = 0;
+    for (qsizetype at; (at = all.indexOf(from, copied)) >= 0; copied = at + from.size()) {
+        out.append(all.sliced(copied, at - copied));
+        out.append(to);
+    }
+    out.append(all.sliced(copied));
+    return out;
+}
+
+// Where the matches of a rule whose every match ends in closing ("[/" and
+// ASCII letters and "]") must end by: the last "[/" of the text, and room
+// for the rest of closing, whose letters may match characters of up to
+// three bytes when case is ignored (K matches the Kelvin sign). -1 when the
+// rule cannot match at all.
+qsizetype matchesEndBy(const QByteArray& text, const QByteArray& closing) {
+    const qsizetype last = text.lastIndexOf("[/");
+    if (last < 0)
+        return -1;
+    qsizetype end = std::min(text.size(), last + 2 + 3 * (closing.size() - 2));
+    // The engine takes whole UTF-8 characters only.
+    while (end < text.size() && (uchar(text[end]) & 0xC0) == 0x80)
+        ++end;
+    return end;
+}
+
+// The fixed closing part of a template ("[/img]" of "[img]$1[/img]"), when
+// the template ends in one after its last placeholder; empty otherwise.
+QByteArray closingOf(const QString& templateText) {
+    qsizetype last = -1;
+    for (const char* placeholder : {"$1", "$2", "$3"})
+        last = std::max(last, templateText.lastIndexOf(QLatin1String(placeholder)));
+    if (last < 0)
+        return {};
+    const QString tail = templateText.mid(last + 2);
+    static const QRegularExpression plain(QStringLiteral("^\\[/[A-Za-z0-9]+\\]$"));
+    return plain.match(tail).hasMatch() ? tail.toLatin1() : QByteArray();
+}
+// Whether the only loops of a template's derived pattern are the groups of
+// its placeholders: nothing of the template is a pattern character.
+bool loopsOnlyInPlaceholders(QString templateText) {
+    for (const char* placeholder : {"$1", "$2", "$3"})
+        templateText.remove(QLatin1String(placeholder));
+    for (const QChar c : templateText)
+        if (QStringView(u"\\.^$|?*+(){}").contains(c))
+            return false;
+    return true;
+}
+} // namespace
+
+QByteArray RegexReplaceAll(const QByteArray& pattern, const QByteArray& text,
+                           const QByteArray& replacement, Clock::time_point deadline) {
+    return replaceAll(pattern, text, replacement, deadline, PCRE2_SIZE(text.size()), false);
 }
 
 } // namespace UbbPreview
@@ -205,6 +339,8 @@ QString UbbToHtml(const QString& ubb, const TSettingsMirror& settings,
                      {settings.UBBUrl, LinkPattern, "链接标签"},
                      {settings.UBBFlash, FlashPattern, "Flash动画标签"}};
     QByteArray derivedPatterns[3];
+    QByteArray derivedClosings[3];
+    bool derivedLoopsInGroups[3] = {};
     for (int i = 0; i < 3; ++i) {
         const QString text = AnsiCodePage::toUnicode(templates[i].stored);
         // An empty pattern would match between every two characters.
@@ -213,32 +349,44 @@ QString UbbToHtml(const QString& ubb, const TSettingsMirror& settings,
                                            "模板或恢复默认值。")
                                 .arg(QString::fromUtf8(templates[i].name)));
         derivedPatterns[i] = templates[i].derive(text).toUtf8();
+        derivedClosings[i] = closingOf(text);
+        derivedLoopsInGroups[i] = loopsOnlyInPlaceholders(text);
     }
 
+    // closing: what every match of the rule ends in, when that is known;
+    // literal: the pattern is that text itself.
     const struct {
         QByteArray pattern;
         const char* replacement;
         const char* templateName;
+        QByteArray closing;
+        bool literal;
+        bool loopsInGroups = true;
     } rules[] = {
-        {" ", "&nbsp;", nullptr},
-        {R"((\[B\](.[^\[]*)\[\/B\]))", "<b>$2</b>", nullptr},
-        {R"((\[COLOR=(.[^\[]*)\])(.[^\[]*)(\[\/COLOR\]))", "<font color=$2>$3</font>", nullptr},
-        {R"((\[EMAIL\])(.[^\[]*)(\[\/EMAIL\]))", R"(<A HREF="mailto:$2">$2</A>)", nullptr},
+        {" ", "&nbsp;", nullptr, {}, true},
+        {R"((\[B\](.[^\[]*)\[\/B\]))", "<b>$2</b>", nullptr, "[/B]", false},
+        {R"((\[COLOR=(.[^\[]*)\])(.[^\[]*)(\[\/COLOR\]))", "<font color=$2>$3</font>", nullptr,
+         "[/COLOR]", false},
+        {R"((\[EMAIL\])(.[^\[]*)(\[\/EMAIL\]))", R"(<A HREF="mailto:$2">$2</A>)", nullptr,
+         "[/EMAIL]", false},
         {R"((\[EMAIL=(.[^\[]*)\])(.[^\[]*)(\[\/EMAIL\]))",
-         R"(<A HREF="mailto:$2" TARGET=_blank>$3</A>)", nullptr},
-        {derivedPatterns[0], R"(<img src="$1" border=0>)", templates[0].name},
-        {R"(\[URL\](.[^\[]*)\[\/URL\])", R"(<a href="$1" target=_blank>$1</a>)", nullptr},
-        {derivedPatterns[1], R"(<a href="$1" target=_blank>$2</a>)", templates[1].name},
+         R"(<A HREF="mailto:$2" TARGET=_blank>$3</A>)", nullptr, "[/EMAIL]", false},
+        {derivedPatterns[0], R"(<img src="$1" border=0>)", templates[0].name, derivedClosings[0],
+         false, derivedLoopsInGroups[0]},
+        {R"(\[URL\](.[^\[]*)\[\/URL\])", R"(<a href="$1" target=_blank>$1</a>)", nullptr, "[/URL]",
+         false},
+        {derivedPatterns[1], R"(<a href="$1" target=_blank>$2</a>)", templates[1].name,
+         derivedClosings[1], false, derivedLoopsInGroups[1]},
         {R"(\[FLASH\](.[^\[]*)\[\/FLASH\])",
          R"(<EMBED src=$1 quality=high wmode=transparent TYPE="application/x-shockwave-flash"></EMBED>)",
-         nullptr},
+         nullptr, "[/FLASH]", false},
         {derivedPatterns[2],
          R"(<EMBED src=$3 width=$1 height=$2 quality=high wmode=transparent TYPE="application/x-shockwave-flash"></EMBED>)",
-         templates[2].name},
+         templates[2].name, derivedClosings[2], false, derivedLoopsInGroups[2]},
         {R"(\[FLASH=*([0-9]*),*([0-9]*),*([0-9]*)\](.[^\[]*)\[\/FLASH])",
          R"(<EMBED src=$4 width=$1 height=$2 quality=high wmode=transparent TYPE="application/x-shockwave-flash"></EMBED>)",
-         nullptr},
-        {"\r\n", "<br>", nullptr},
+         nullptr, "[/FLASH]", false},
+        {"\r\n", "<br>", nullptr, {}, true},
     };
 
     QByteArray text = ubb.toUtf8();
@@ -246,7 +394,19 @@ QString UbbToHtml(const QString& ubb, const TSettingsMirror& settings,
     for (const auto& rule : rules) {
         ++number;
         try {
-            text = RegexReplaceAll(rule.pattern, text, rule.replacement, deadline);
+            if (rule.literal) {
+                text = replaceLiteral(text, rule.pattern, rule.replacement);
+                continue;
+            }
+            qsizetype searchEnd = text.size();
+            if (!rule.closing.isEmpty()) {
+                searchEnd = matchesEndBy(text, rule.closing);
+                // The pattern must still compile, whether or not it can match.
+                if (searchEnd < 0)
+                    searchEnd = 0;
+            }
+            text = replaceAll(rule.pattern, text, rule.replacement, deadline, PCRE2_SIZE(searchEnd),
+                              rule.loopsInGroups);
         } catch (const RuleTimeout&) {
             throw RuleTimeout(
                 QStringLiteral("预览转换超时：第%1条转换规则运行超过%2秒，已停止转换，"

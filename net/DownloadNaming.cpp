@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -80,16 +81,15 @@ QString NumberedFileName(const QString& name, int n) {
     return fitName(name, QStringLiteral("00") + QString::number(n));
 }
 
-int CreateUniqueFile(const QString& folder, const QString& name, QString* path) {
-    const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+int CreateUniqueFileAt(int dirFd, const QString& name, QString* created) {
     for (int n = 0; n <= kMaxNumber; ++n) {
-        const QString candidate = prefix + (n == 0 ? name : NumberedFileName(name, n));
+        const QString candidate = n == 0 ? name : NumberedFileName(name, n);
         // O_EXCL fails on any existing entry, a symbolic link included, so
         // the name is ours the moment the file exists.
-        const int fd = ::open(QFile::encodeName(candidate).constData(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        const int fd = ::openat(dirFd, QFile::encodeName(candidate).constData(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd >= 0) {
-            *path = candidate;
+            *created = candidate;
             return fd;
         }
         if (errno != EEXIST)
@@ -97,4 +97,20 @@ int CreateUniqueFile(const QString& folder, const QString& name, QString* path) 
     }
     errno = EEXIST;
     return -1;
+}
+
+int CreateUniqueFile(const QString& folder, const QString& name, QString* path) {
+    const int dirFd =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0)
+        return -1;
+    QString created;
+    const int fd = CreateUniqueFileAt(dirFd, name, &created);
+    const int saved = errno;
+    ::close(dirFd);
+    errno = saved;
+    if (fd >= 0)
+        *path = folder.endsWith(QLatin1Char('/')) ? folder + created
+                                                  : folder + QLatin1Char('/') + created;
+    return fd;
 }

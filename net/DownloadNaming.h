@@ -27,3 +27,5 @@ QString NumberedFileName(const QString& name, int n);
 // name; an existing file or symbolic link is never opened. Returns the open
 // descriptor and sets *path, or -1 with errno set.
 int CreateUniqueFile(const QString& folder, const QString& name, QString* path);
+// The same inside the open folder dirFd; *created is the name taken.
+int CreateUniqueFileAt(int dirFd, const QString& name, QString* created);

@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <curl/curl.h>
 #include <mutex>
+#include <optional>
 
 namespace Http {
 namespace {
@@ -30,9 +31,13 @@ void globalInit() {
 struct Exchange {
     const Request* request = nullptr;
     CURL* easy = nullptr;
+    QUrl url; // of this hop, to resolve a relative Location against
     qint64 received = 0;
     bool tooLarge = false;
     bool writeFailed = false;
+    bool stoppedAtHead = false; // the head was all we wanted of this answer
+    QByteArray location;
+    QUrl redirect; // where the answer sends us, when it is to be followed
     bool clockStarted = false;
     Clock::time_point lastActivity;
 
@@ -42,20 +47,38 @@ struct Exchange {
     }
 };
 
-size_t onHeader(char*, size_t size, size_t count, void* user) {
-    static_cast<Exchange*>(user)->touch();
-    return size * count;
+size_t onHeader(char* data, size_t size, size_t count, void* user) {
+    auto* x = static_cast<Exchange*>(user);
+    const size_t total = size * count;
+    x->touch();
+    const QByteArray line = QByteArray(data, static_cast<qsizetype>(total)).trimmed();
+    if (line.startsWith("HTTP/")) {
+        x->location.clear();
+        return total;
+    }
+    if (!line.isEmpty()) {
+        const qsizetype colon = line.indexOf(':');
+        if (colon > 0 && line.left(colon).trimmed().toLower() == "location")
+            x->location = line.mid(colon + 1).trimmed();
+        return total;
+    }
+    // The end of a head: only a 2xx answer's body is read.
+    long status = 0;
+    curl_easy_getinfo(x->easy, CURLINFO_RESPONSE_CODE, &status);
+    if (status >= 100 && status <= 199)
+        return total;
+    if (status >= 200 && status <= 299)
+        return total;
+    if (status >= 300 && status <= 399 && x->request->maxRedirects > 0 && !x->location.isEmpty())
+        x->redirect = x->url.resolved(QUrl::fromEncoded(x->location, QUrl::TolerantMode));
+    x->stoppedAtHead = true;
+    return 0;
 }
 
 size_t onBody(char* data, size_t size, size_t count, void* user) {
     auto* x = static_cast<Exchange*>(user);
     const size_t total = size * count;
     x->touch();
-    long status = 0;
-    curl_easy_getinfo(x->easy, CURLINFO_RESPONSE_CODE, &status);
-    // The body of an error or redirect answer is not the file.
-    if (status < 200 || status > 299)
-        return total;
     x->received += static_cast<qint64>(total);
     if (x->request->maxBytes >= 0 && x->received > x->request->maxBytes) {
         x->tooLarge = true;
@@ -94,6 +117,8 @@ Error mapError(CURLcode code, CURL* easy, const Exchange& x) {
     case CURLE_FILESIZE_EXCEEDED:
         return Error::TooLarge;
     case CURLE_WRITE_ERROR:
+        if (x.stoppedAtHead)
+            return Error::None;
         if (x.tooLarge)
             return Error::TooLarge;
         return Error::WriteFailed;
@@ -151,25 +176,17 @@ void ResetAbort() {
     g_abort = false;
 }
 
-Result Perform(const Request& request) {
-    globalInit();
-    ActiveWorker active;
+namespace {
+
+// One request and its answer, on an address already encoded.
+Result performHop(const Request& request, const QByteArray& url, Exchange& x,
+                  std::optional<Clock::time_point> deadline) {
     Result result;
-    if (g_abort) {
-        result.error = Error::Cancelled;
-        return result;
-    }
-    const QByteArray url = EncodeAddress(request.address);
-    if (url.isEmpty()) {
-        result.error = Error::InvalidAddress;
-        return result;
-    }
     QByteArray caBundle;
     {
         std::lock_guard lock(g_mutex);
         caBundle = g_caBundle;
     }
-
     CURL* easy = curl_easy_init();
     CURLM* multi = curl_multi_init();
     if (!easy || !multi) {
@@ -178,8 +195,6 @@ Result Perform(const Request& request) {
         result.error = Error::Network;
         return result;
     }
-    Exchange x;
-    x.request = &request;
     x.easy = easy;
 
     Slist headers;
@@ -190,7 +205,6 @@ Result Perform(const Request& request) {
 
     curl_easy_setopt(easy, CURLOPT_URL, url.constData());
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_PROXY, "");
     curl_easy_setopt(easy, CURLOPT_USERAGENT, kUserAgent);
@@ -198,6 +212,10 @@ Result Perform(const Request& request) {
     curl_easy_setopt(easy, CURLOPT_HTTP_VERSION,
                      request.http10 ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(request.connectTimeoutMs));
+    if (request.lowSpeedBytes > 0 && request.lowSpeedSeconds > 0) {
+        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, request.lowSpeedBytes);
+        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, request.lowSpeedSeconds);
+    }
     if (!caBundle.isEmpty()) {
         curl_easy_setopt(easy, CURLOPT_CAINFO, caBundle.constData());
         curl_easy_setopt(easy, CURLOPT_CAPATH, nullptr);
@@ -209,10 +227,6 @@ Result Perform(const Request& request) {
         curl_easy_setopt(easy, CURLOPT_POSTFIELDS, request.body.constData());
     } else {
         curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
-    }
-    if (request.maxRedirects > 0) {
-        curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-        curl_easy_setopt(easy, CURLOPT_MAXREDIRS, static_cast<long>(request.maxRedirects));
     }
     if (request.maxBytes >= 0)
         curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE,
@@ -239,6 +253,11 @@ Result Perform(const Request& request) {
             result.error = Error::Cancelled;
             break;
         }
+        const Clock::time_point now = Clock::now();
+        if (deadline && now > *deadline) {
+            result.error = Error::Timeout;
+            break;
+        }
         // The read timeout runs from the connection on and restarts with
         // every byte of the answer, as a blocking read with a timeout would.
         if (!x.clockStarted) {
@@ -246,8 +265,7 @@ Result Perform(const Request& request) {
             curl_easy_getinfo(easy, CURLINFO_CONNECT_TIME_T, &connected);
             if (connected > 0)
                 x.touch();
-        } else if (Clock::now() - x.lastActivity >
-                   std::chrono::milliseconds(request.readTimeoutMs)) {
+        } else if (now - x.lastActivity > std::chrono::milliseconds(request.readTimeoutMs)) {
             result.error = Error::Timeout;
             break;
         }
@@ -257,7 +275,51 @@ Result Perform(const Request& request) {
     curl_multi_remove_handle(multi, easy);
     curl_easy_cleanup(easy);
     curl_multi_cleanup(multi);
+    x.easy = nullptr;
     return result;
+}
+
+} // namespace
+
+Result Perform(const Request& request) {
+    globalInit();
+    ActiveWorker active;
+    Result result;
+    if (g_abort) {
+        result.error = Error::Cancelled;
+        return result;
+    }
+    QByteArray url = EncodeAddress(request.address);
+    if (url.isEmpty()) {
+        result.error = Error::InvalidAddress;
+        return result;
+    }
+    std::optional<Clock::time_point> deadline;
+    if (request.overallTimeoutMs > 0)
+        deadline = Clock::now() + std::chrono::milliseconds(request.overallTimeoutMs);
+    for (int hop = 0;; ++hop) {
+        Exchange x;
+        x.request = &request;
+        x.url = QUrl::fromEncoded(url);
+        result = performHop(request, url, x, deadline);
+        if (result.error != Error::None || !x.redirect.isValid())
+            return result;
+        if (hop >= request.maxRedirects) {
+            result.error = Error::Network; // too many redirects
+            return result;
+        }
+        // A secure address never hands the request on to a plain one.
+        if (x.url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 &&
+            x.redirect.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) != 0) {
+            result.error = Error::InsecureRedirect;
+            return result;
+        }
+        url = EncodeAddress(x.redirect.toString(QUrl::FullyEncoded));
+        if (url.isEmpty()) {
+            result.error = Error::InvalidAddress;
+            return result;
+        }
+    }
 }
 
 QString Describe(const Result& result) {
@@ -284,6 +346,8 @@ QString Describe(const Result& result) {
         return QStringLiteral("无法写入文件");
     case Error::Cancelled:
         return QStringLiteral("已取消");
+    case Error::InsecureRedirect:
+        return QStringLiteral("服务器把安全连接转到了不安全的地址");
     case Error::Network:
         break;
     }

@@ -1,9 +1,12 @@
 #pragma once
 // One HTTP exchange with libcurl on the calling worker thread. Only http and
 // https are spoken, https with the system's certificate checks. The answer's
-// body is handed to a sink as it arrives and never collected. A stall longer
-// than the read timeout, a connect that takes too long, or AbortAll() ends the
-// exchange; nothing here ever blocks the user-interface thread.
+// body is handed to a sink as it arrives and never collected; an answer that is
+// not 2xx ends the exchange as soon as its head is in, so an error page cannot
+// hold it. A stall longer than the read timeout, a connect that takes too
+// long, a transfer slower than the minimum speed for too long, the overall
+// deadline or AbortAll() ends the exchange; nothing here ever blocks the
+// user-interface thread. Redirects are followed here, never from https to http.
 #include <QByteArray>
 #include <QString>
 
@@ -19,6 +22,10 @@ struct Request {
     bool http10 = false; // HTTP/1.0 instead of 1.1
     int readTimeoutMs = 5000;
     int connectTimeoutMs = 10000;
+    int overallTimeoutMs = 0; // the whole exchange, redirects included; 0: none
+    // Slower than lowSpeedBytes a second for lowSpeedSeconds fails with Timeout.
+    long lowSpeedBytes = 0;
+    long lowSpeedSeconds = 0;
     int maxRedirects = 0; // 0: a redirect is the answer
     qint64 maxBytes = -1; // a longer body fails with TooLarge
     // Receives the body of a 2xx answer as it arrives; false stops the
@@ -38,6 +45,7 @@ enum class Error {
     TooLarge,
     WriteFailed,
     Cancelled,
+    InsecureRedirect, // from https to plain http
     Network,
 };
 

@@ -1,5 +1,6 @@
 #include "net/TFrmDownfile.h"
 
+#include "net/DownloadDir.h"
 #include "net/DownloadNaming.h"
 #include "net/InfoBox.h"
 #include "net/TThreadDownfile.h"
@@ -25,6 +26,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cerrno>
 
 namespace {
 
@@ -170,9 +172,16 @@ void TFrmDownfile::startDownload() {
         ShowInfoBox(this, QStringLiteral("没有可下载的文件!"));
         return;
     }
-    const QString folder = DownloadFolder(EffectiveSaveFolder(edtsavepath->text()), m_titleFolder);
-    if (folder.isEmpty() || !QDir().mkpath(folder)) {
-        ShowInfoBox(this, QStringLiteral("无法创建保存目录“%1”！").arg(folder));
+    const QString saveFolder = EffectiveSaveFolder(edtsavepath->text());
+    int error = 0;
+    const std::shared_ptr<const DownloadDir> folder =
+        DownloadDir::open(saveFolder, m_titleFolder, &error);
+    if (!folder) {
+        const QString path = DownloadFolder(saveFolder, m_titleFolder);
+        ShowInfoBox(this,
+                    error == ELOOP
+                        ? QStringLiteral("“%1”是一个链接，不会下载到链接所指的位置！").arg(path)
+                        : QStringLiteral("无法创建保存目录“%1”！").arg(path));
         return;
     }
     QStringList addresses;

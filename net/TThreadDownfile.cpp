@@ -14,6 +14,13 @@
 namespace {
 
 std::atomic<qint64> g_maxFileSize{TThreadDownfile::kDefaultMaxFileSize};
+std::mutex g_limitsMutex;
+TThreadDownfile::Limits g_limits;
+
+TThreadDownfile::Limits currentLimits() {
+    std::lock_guard lock(g_limitsMutex);
+    return g_limits;
+}
 
 // Up to kPoolSize detached threads that take queued jobs until the queue is
 // empty. Never destroyed: a thread may still be leaving when the program ends.
@@ -76,7 +83,12 @@ void TThreadDownfile::SetMaxFileSize(qint64 bytes) {
     g_maxFileSize = bytes;
 }
 
-DownloadOutcome TThreadDownfile::Download(const QString& address, const QString& folder,
+void TThreadDownfile::SetLimits(const Limits& limits) {
+    std::lock_guard lock(g_limitsMutex);
+    g_limits = limits;
+}
+
+DownloadOutcome TThreadDownfile::Download(const QString& address, const DownloadDir& folder,
                                           const QString& fileName) {
     Http::ActiveWorker active;
     DownloadOutcome outcome;
@@ -84,15 +96,21 @@ DownloadOutcome TThreadDownfile::Download(const QString& address, const QString&
         outcome.result.error = Http::Error::Cancelled;
         return outcome;
     }
-    const int fd = CreateUniqueFile(folder, fileName, &outcome.path);
+    QString created;
+    const int fd = CreateUniqueFileAt(folder.fd(), fileName, &created);
+    outcome.path = DownloadFolder(folder.path(), fd < 0 ? fileName : created);
     if (fd < 0) {
         outcome.fileError = errno;
         outcome.result.error = Http::Error::WriteFailed;
         return outcome;
     }
+    const Limits limits = currentLimits();
     Http::Request request;
     request.address = address;
-    request.readTimeoutMs = kReadTimeoutMs;
+    request.readTimeoutMs = limits.readTimeoutMs;
+    request.lowSpeedBytes = limits.lowSpeedBytes;
+    request.lowSpeedSeconds = limits.lowSpeedSeconds;
+    request.overallTimeoutMs = limits.overallMs;
     request.maxRedirects = kMaxRedirects;
     request.maxBytes = g_maxFileSize;
     request.sink = [fd, &outcome](const char* data, std::size_t size) {
@@ -107,16 +125,30 @@ DownloadOutcome TThreadDownfile::Download(const QString& address, const QString&
         outcome.result.error = Http::Error::WriteFailed;
     }
     if (!outcome.ok)
-        ::unlink(QFile::encodeName(outcome.path).constData());
+        ::unlinkat(folder.fd(), QFile::encodeName(created).constData(), 0);
     return outcome;
 }
 
-void TThreadDownfile::Start(const QString& address, const QString& folder, const QString& fileName,
-                            UiHandOverPtr handOver, Done done) {
-    pool().enqueue(
-        [address, folder, fileName, handOver = std::move(handOver), done = std::move(done)] {
-            const DownloadOutcome outcome = Download(address, folder, fileName);
-            if (handOver && done)
-                handOver->post([done, outcome] { done(outcome); });
-        });
+DownloadOutcome TThreadDownfile::Download(const QString& address, const QString& folder,
+                                          const QString& fileName) {
+    int error = 0;
+    const std::shared_ptr<DownloadDir> dir = DownloadDir::existing(folder, &error);
+    if (!dir) {
+        DownloadOutcome outcome;
+        outcome.path = DownloadFolder(folder, fileName);
+        outcome.fileError = error;
+        outcome.result.error = Http::Error::WriteFailed;
+        return outcome;
+    }
+    return Download(address, *dir, fileName);
+}
+
+void TThreadDownfile::Start(const QString& address, std::shared_ptr<const DownloadDir> folder,
+                            const QString& fileName, UiHandOverPtr handOver, Done done) {
+    pool().enqueue([address, folder = std::move(folder), fileName, handOver = std::move(handOver),
+                    done = std::move(done)] {
+        const DownloadOutcome outcome = Download(address, *folder, fileName);
+        if (handOver && done)
+            handOver->post([done, outcome] { done(outcome); });
+    });
 }

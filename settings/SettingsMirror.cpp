@@ -2,6 +2,14 @@
 
 #include "settings/IniFile.h"
 
+namespace {
+std::optional<int> readOptionalInteger(const IniFile& ini, QByteArrayView key) {
+    bool ok = false;
+    const int value = ini.readString("Common", key).trimmed().toInt(&ok);
+    return ok ? std::optional<int>(value) : std::nullopt;
+}
+} // namespace
+
 void LoadSettings(TSettingsMirror& mirror, const QString& iniPath) {
     const IniFile ini(iniPath);
     mirror.UBBUrl = ini.readString("UBBSet", "UBBUrl");
@@ -25,4 +33,14 @@ void LoadSettings(TSettingsMirror& mirror, const QString& iniPath) {
     mirror.KeepSubject = ini.readBool("Common", "KeepSubject", true);
     mirror.SetClipBoard = ini.readBool("Common", "SetClipBoard", false);
     mirror.UsageURL = ini.readString("Common", "UsageURL");
+    mirror.WinLeft = readOptionalInteger(ini, "WinLeft");
+    mirror.WinTop = readOptionalInteger(ini, "WinTop");
+}
+
+void SaveWindowPosition(TSettingsMirror& mirror, const QString& iniPath, int left, int top) {
+    const IniFile ini(iniPath);
+    ini.writeInteger("Common", "WinLeft", left);
+    ini.writeInteger("Common", "WinTop", top);
+    mirror.WinLeft = left;
+    mirror.WinTop = top;
 }

@@ -4,6 +4,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 struct TSettingsMirror {
     // Section UBBSet: tag templates, code-page bytes as stored.
     QByteArray UBBUrl;
@@ -29,8 +31,15 @@ struct TSettingsMirror {
     bool SetClipBoard = false;
     // Where the daily usage request goes; empty sends nothing.
     QByteArray UsageURL;
+    // The main window's place (its frame's top-left) at the last close;
+    // absent before the first.
+    std::optional<int> WinLeft;
+    std::optional<int> WinTop;
 };
 
 // Fills the mirror from config.ini at iniPath (missing file/keys give the
 // defaults above).
 void LoadSettings(TSettingsMirror& mirror, const QString& iniPath);
+
+// Writes the main window's place into config.ini and the mirror.
+void SaveWindowPosition(TSettingsMirror& mirror, const QString& iniPath, int left, int top);

@@ -220,6 +220,10 @@ void writeBytes(const QString& path, const QByteArray& data) {
     replaceFile(path, {data}, {});
 }
 
+void writePieces(const QString& path, const QList<QByteArray>& pieces) {
+    replaceFile(path, pieces, {});
+}
+
 void writeLines(const QString& path, const QList<QByteArray>& lines, ProgressIndicator* progress) {
     if (progress) {
         progress->setMinimum(0);

@@ -37,6 +37,8 @@ QByteArray readAll(const QString& path);
 // failure leaves the old file whole. Throws VellumError on failure.
 void writeLines(const QString& path, const QList<QByteArray>& lines);
 void writeBytes(const QString& path, const QByteArray& data);
+// The pieces one after another, as one file, replaced as writeLines does.
+void writePieces(const QString& path, const QList<QByteArray>& pieces);
 
 // Asks for huge pages for a large fresh buffer: a few hundred page faults
 // instead of one per 4 KB.

@@ -4,7 +4,12 @@
 #include "store/CategoryFile.h"
 #include "store/PostLine.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <future>
+#include <thread>
+#include <vector>
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -175,11 +180,74 @@ int ExpandRule(const QList<QByteArray>& lines, const QByteArray& rule, bool sql,
     return written;
 }
 
+int ExpandRuleInRuns(const QList<QByteArray>& lines, const QByteArray& rule, bool sql,
+                     QList<QByteArray>& pieces, ProgressIndicator* progress) {
+    if (progress) {
+        progress->setMinimum(0);
+        progress->setMaximum(int(lines.size()));
+    }
+    // The posts are cut into runs of a few megabytes that the cores expand
+    // in turn; the expansions go to the file in order, without being joined.
+    constexpr qsizetype kRunBytes = 4 << 20;
+    std::vector<qsizetype> bounds{0};
+    qsizetype bytes = 0;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        bytes += lines[i].size() + rule.size();
+        if (bytes >= kRunBytes) {
+            bounds.push_back(i + 1);
+            bytes = 0;
+        }
+    }
+    if (bounds.back() != lines.size())
+        bounds.push_back(lines.size());
+    const size_t runs = bounds.size() - 1;
+    std::vector<QByteArray> outputs(runs);
+    std::vector<int> counts(runs, 0);
+    std::atomic<size_t> nextRun{0};
+    std::atomic<int> postsDone{0};
+    const auto expand = [&](bool reports) {
+        RuleExpander expander(rule, sql);
+        for (size_t r; (r = nextRun.fetch_add(1)) < runs;) {
+            QByteArray& out = outputs[r];
+            qsizetype estimate = 0;
+            for (qsizetype i = bounds[r]; i < bounds[r + 1]; ++i)
+                estimate += lines[i].size() + rule.size() + 2;
+            out.reserve(estimate);
+            int written = 0;
+            for (qsizetype i = bounds[r]; i < bounds[r + 1]; ++i)
+                written += expander.appendPost(out, lines[i]) ? 1 : 0;
+            counts[r] = written;
+            postsDone.fetch_add(written);
+            // Only the calling thread may move the progress.
+            if (reports && progress)
+                progress->setPosition(postsDone.load());
+        }
+    };
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const int helpers = runs > 1 ? int(std::min(3u, cores - 1)) : 0;
+    std::vector<std::future<void>> jobs;
+    for (int h = 0; h < helpers; ++h)
+        jobs.push_back(std::async(std::launch::async, expand, false));
+    expand(true);
+    for (auto& job : jobs)
+        job.get();
+    int written = 0;
+    pieces.reserve(pieces.size() + qsizetype(runs));
+    for (size_t r = 0; r < runs; ++r) {
+        written += counts[r];
+        if (!outputs[r].isEmpty())
+            pieces.append(std::move(outputs[r]));
+    }
+    if (progress)
+        progress->setPosition(written);
+    return written;
+}
+
 int ExportRuleToFile(const QList<QByteArray>& lines, const QString& path, const QByteArray& rule,
                      bool sql, ProgressIndicator* progress) {
-    QByteArray output;
-    const int written = ExpandRule(lines, rule, sql, output, progress);
+    QList<QByteArray> pieces;
+    const int written = ExpandRuleInRuns(lines, rule, sql, pieces, progress);
     if (written > 0)
-        CategoryFile::writeBytes(path, output);
+        CategoryFile::writePieces(path, pieces);
     return written;
 }

@@ -43,7 +43,12 @@ void AppendSqlEscaped(QByteArray& out, QByteArrayView text, bool breaks);
 int ExpandRule(const QList<QByteArray>& lines, const QByteArray& rule, bool sql, QByteArray& out,
                ProgressIndicator* progress = nullptr);
 
-// ExpandRule, then the result replaces the file at path atomically; when no
+// ExpandRule on all cores: the expansion comes as pieces that, one after
+// another, equal ExpandRule's output.
+int ExpandRuleInRuns(const QList<QByteArray>& lines, const QByteArray& rule, bool sql,
+                     QList<QByteArray>& pieces, ProgressIndicator* progress = nullptr);
+
+// ExpandRuleInRuns, then the result replaces the file at path atomically; when no
 // post was written no file is created or touched. Throws VellumError when
 // the file cannot be written. Returns the posts written.
 int ExportRuleToFile(const QList<QByteArray>& lines, const QString& path, const QByteArray& rule,

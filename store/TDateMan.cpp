@@ -19,7 +19,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <future>
+#include <string.h>
 #include <vector>
 
 namespace {
@@ -91,7 +93,8 @@ void TDateMan::lock(int k, const QString& problem) {
                           .arg(categoryName(k), categoryPath(k), problem);
 }
 
-void TDateMan::ensureChangeable(int k) const {
+void TDateMan::ensureChangeable(int k) {
+    ensureLoaded(k);
     if (isLocked(k))
         throw VellumError(QStringLiteral("分类“%1”在启动时未能完整读取，本次运行中不能修改。\n\n%2")
                               .arg(categoryName(k), m_lockReason[k]));
@@ -99,6 +102,7 @@ void TDateMan::ensureChangeable(int k) const {
 
 void TDateMan::changed(int k) {
     ++m_version[k];
+    m_titleIndex[k].valid = false;
     if (m_onChange)
         m_onChange(k);
 }
@@ -127,25 +131,79 @@ QMap<int, QString> TDateMan::LoadCategories(const QList<int>& categories) {
                           }));
     QMap<int, QString> errors;
     for (auto& [k, job] : jobs) {
-        CategoryFile::Loaded loaded = job.get();
-        m_disk[k] = loaded.identity;
-        m_unmergeable[k].clear();
-        if (!loaded.exists) {
-            m_base[k].clear();
-            continue;
-        }
-        // Only a NUL leaves something readable; anything else keeps the list.
-        if (loaded.problem.isEmpty() || !loaded.lines.isEmpty())
-            m_lists[k] = std::move(loaded.lines);
-        m_base[k] = m_lists[k];
-        m_savedVersion[k] = m_version[k];
-        m_lockReason[k].clear();
-        if (!loaded.problem.isEmpty()) {
-            lock(k, loaded.problem);
-            errors.insert(k, m_lockReason[k]);
-        }
+        // A read started earlier is superseded by this one.
+        if (m_pending[k].valid())
+            m_pending[k].wait();
+        m_pending[k] = {};
+        m_deferred[k] = false;
+        const QString problem = install(k, job.get());
+        if (!problem.isEmpty())
+            errors.insert(k, problem);
     }
     return errors;
+}
+
+QString TDateMan::install(int k, CategoryFile::Loaded loaded) {
+    // What was read is the base of a later merge with another writer.
+    m_disk[k] = loaded.identity;
+    m_unmergeable[k].clear();
+    if (!loaded.exists) {
+        m_base[k].clear();
+        return {};
+    }
+    // Only a NUL leaves something readable; anything else keeps the list.
+    if (loaded.problem.isEmpty() || !loaded.lines.isEmpty())
+        m_lists[k] = std::move(loaded.lines);
+    m_base[k] = m_lists[k];
+    m_titleIndex[k].valid = false;
+    m_savedVersion[k] = m_version[k];
+    m_lockReason[k].clear();
+    if (loaded.problem.isEmpty())
+        return {};
+    lock(k, loaded.problem);
+    return m_lockReason[k];
+}
+
+bool TDateMan::hasFile(int k) const {
+    const QFileInfo file(categoryPath(k));
+    return file.exists() || file.isSymLink();
+}
+
+void TDateMan::deferLoading(const QList<int>& categories) {
+    for (int k : categories)
+        if (isLoaded(k) && hasFile(k))
+            m_deferred[k] = true;
+}
+
+void TDateMan::startLoading(const QList<int>& categories, std::function<void(int)> ready) {
+    for (int k : categories) {
+        // Read once: a category being read, read already or changed stays.
+        const bool untouched = m_version[k] == 0 && m_lists[k].isEmpty() && !isLocked(k);
+        if (m_pending[k].valid() || !(m_deferred[k] || untouched))
+            continue;
+        m_deferred[k] = false;
+        const QString path = categoryPath(k);
+        // Nothing to wait for: the category is empty, and a close creates
+        // its file.
+        if (!hasFile(k))
+            continue;
+        m_pending[k] = std::async(std::launch::async, [path, k, ready] {
+            CategoryFile::Loaded loaded = CategoryFile::load(path);
+            if (ready)
+                ready(k);
+            return loaded;
+        });
+    }
+}
+
+QString TDateMan::ensureLoaded(int k) {
+    if (isLoaded(k))
+        return {};
+    m_deferred[k] = false;
+    CategoryFile::Loaded loaded =
+        m_pending[k].valid() ? m_pending[k].get() : CategoryFile::load(categoryPath(k));
+    m_pending[k] = {};
+    return install(k, std::move(loaded));
 }
 
 int TDateMan::AppendFromFile(int k, const QString& path, ProgressIndicator* progress) {
@@ -201,6 +259,14 @@ bool TDateMan::changedOnDisk(int k) const {
 QStringList TDateMan::mergeOutsideChanges(const QList<int>& categories) {
     QStringList problems;
     for (int k : categories) {
+        // A category read in the background is taken in first; one whose
+        // read has not started is never written, so there is nothing to
+        // merge into it yet.
+        if (!isLoaded(k)) {
+            if (!m_pending[k].valid())
+                continue;
+            ensureLoaded(k);
+        }
         if (isLocked(k))
             continue;
         if (!changedOnDisk(k)) {
@@ -283,7 +349,7 @@ QList<TDateMan::SaveGroup> TDateMan::snapshot(const QList<int>& categories) cons
     QMap<int, SaveGroup> byRoot;
     for (int k = 0; k < kCategoryCount; ++k) {
         const int root = find(k);
-        if (!wanted[root] || isLocked(k) || !m_unmergeable[k].isEmpty())
+        if (!wanted[root] || isLocked(k) || !isLoaded(k) || !m_unmergeable[k].isEmpty())
             continue;
         // Only what changed is written: to a sync tool a rewrite of the same
         // posts is a new version. A missing file asked for is created.
@@ -383,6 +449,7 @@ QStringList TDateMan::recordSaved(const QList<SaveGroup>& groups, const WriteRes
 }
 
 bool TDateMan::SaveCategoryAs(int k, const QString& path) {
+    ensureLoaded(k);
     CategoryFile::writeLines(path, m_lists[k]);
     return true;
 }
@@ -397,7 +464,13 @@ int TDateMan::AddRecord(const QByteArray& line, int k) {
     if (line.isEmpty())
         return -1;
     m_lists[k].append(line);
+    // An addition, as a capture makes, keeps the title index.
+    const bool indexed = m_titleIndex[k].valid;
     changed(k);
+    if (indexed && !m_titleIndex[k].valid) {
+        m_titleIndex[k].valid = true;
+        appendToTitleIndex(k);
+    }
     return RecordCount(k) - 1;
 }
 
@@ -447,32 +520,72 @@ int TDateMan::MoveRecord(int i, int from, int to) {
     // Recorded before the listeners run, so a save they start sees the tie.
     m_ties.append({from, to, m_version[from] + 1, m_version[to] + 1});
     ++m_version[from];
+    m_titleIndex[from].valid = false;
     changed(to);
     return RecordCount(to) - 1;
 }
 
-int TDateMan::FindTitle(int start, const QByteArray& text, int k) const {
-    if (text.isEmpty() || start < 0)
-        return -1;
-    const int count = RecordCount(k);
-    for (int i = start; i < count; ++i) {
-        const QByteArrayView title = TitleSearchPart(m_lists[k][i]);
-        // A match must start on a character, so a Chinese character never
-        // matches the second half of one and the first half of the next.
-        for (qsizetype from = 0;;) {
-            const qsizetype pos = title.indexOf(text, from);
-            if (pos < 0)
-                break;
-            if (isCharBoundary(title, pos))
-                return i;
-            from = pos + 1;
-        }
+const TDateMan::TitleIndex& TDateMan::titleIndex(int k) const {
+    TitleIndex& index = m_titleIndex[k];
+    if (index.valid)
+        return index;
+    // One pass over the records: each is touched once, where its title is.
+    const QList<QByteArray>& lines = m_lists[k];
+    index.titles.clear();
+    index.titles.reserve(lines.size() * 48);
+    index.starts.clear();
+    index.starts.reserve(size_t(lines.size()) + 1);
+    for (const QByteArray& line : lines) {
+        index.starts.push_back(index.titles.size());
+        index.titles.append(TitleSearchPart(line));
     }
-    return -1;
+    index.starts.push_back(index.titles.size());
+    index.valid = true;
+    return index;
+}
+
+void TDateMan::appendToTitleIndex(int k) {
+    TitleIndex& index = m_titleIndex[k];
+    // Only an index that holds every record but the last one.
+    if (!index.valid)
+        return;
+    if (qsizetype(index.starts.size()) != RecordCount(k)) {
+        index.valid = false;
+        return;
+    }
+    index.titles.append(TitleSearchPart(m_lists[k].back()));
+    index.starts.push_back(index.titles.size());
+}
+
+int TDateMan::FindTitle(int start, const QByteArray& text, int k) const {
+    if (text.isEmpty() || start < 0 || start >= RecordCount(k))
+        return -1;
+    const TitleIndex& index = titleIndex(k);
+    const char* const all = index.titles.constData();
+    const size_t size = size_t(index.titles.size());
+    for (size_t from = size_t(index.starts[size_t(start)]);;) {
+        const void* hit =
+            from < size ? ::memmem(all + from, size - from, text.constData(), size_t(text.size()))
+                        : nullptr;
+        if (!hit)
+            return -1;
+        const qsizetype pos = static_cast<const char*>(hit) - all;
+        const auto row = std::upper_bound(index.starts.begin(), index.starts.end(), pos) -
+                         index.starts.begin() - 1;
+        const qsizetype begin = index.starts[size_t(row)];
+        // A match must lie inside one title and start on a character, so a
+        // Chinese character never matches the second half of one and the
+        // first half of the next.
+        if (pos + text.size() <= index.starts[size_t(row) + 1] &&
+            isCharBoundary(QByteArrayView(all + begin, pos + text.size() - begin), pos - begin))
+            return int(row);
+        from = size_t(pos) + 1;
+    }
 }
 
 int TDateMan::ExportWithRule(int k, const QString& path, const QByteArray& rule, bool sql,
                              ProgressIndicator* progress) {
+    ensureLoaded(k);
     // A copy: a progress bar that lets events run may see the category change.
     return ExportRuleToFile(Records(k), path, rule, sql, progress);
 }

@@ -18,6 +18,7 @@
 // what was merged. A category the program did not change is not rewritten.
 #include "platform/FileIdentity.h"
 #include "platform/StagedWrites.h"
+#include "store/CategoryFile.h"
 #include "store/ProgressIndicator.h"
 
 #include <QByteArray>
@@ -28,6 +29,8 @@
 
 #include <array>
 #include <functional>
+#include <future>
+#include <vector>
 
 class TDateMan {
   public:
@@ -88,6 +91,35 @@ class TDateMan {
     // worker threads. Returns the message of each category whose file could
     // not be read faithfully; each of those is locked.
     QMap<int, QString> LoadCategories(const QList<int>& categories);
+
+    // --- Loading after the window shows -----------------------------------
+    // A category is usable once loaded: a new store holds six empty, loaded
+    // categories; LoadCategory/LoadCategories load at once; startLoading
+    // reads files in the background, and such a category stays unloaded
+    // until ensureLoaded takes it in.
+    //
+    // Starts reading the files of the given categories on worker threads and
+    // returns at once; a category already read, being read or changed is
+    // left as it is. ready(k), when given, runs on the worker thread once
+    // k's file has been read; it must only arrange for ensureLoaded(k) to be
+    // called on the store's own thread. A category without a file is loaded
+    // (empty) at once, and ready is not called for it.
+    void startLoading(const QList<int>& categories, std::function<void(int)> ready = {});
+    // Marks the categories as not loaded yet without reading anything, so
+    // that nothing writes them before startLoading or ensureLoaded reads
+    // them. A category without a file is loaded (empty) at once.
+    void deferLoading(const QList<int>& categories);
+    bool isLoaded(int k) const { return !m_pending[k].valid() && !m_deferred[k]; }
+    // Makes k usable: takes in its background read (waiting for it when it
+    // is still running); does nothing when k is loaded. Returns the message
+    // when the file could not be read faithfully (k is then locked, as after
+    // LoadCategories), empty otherwise. Every change calls it through
+    // ensureChangeable; whatever reads a category that may still be loading
+    // (its list, a move's target, a merge with the file on disk) calls it
+    // first. A category that is still unloaded is never written: a save
+    // skips it, as its file already holds what it would write.
+    QString ensureLoaded(int k);
+
     // Appends the lines of a data file to k. Only a regular file is read
     // (VellumError otherwise); progress, when given, follows the reading.
     int AppendFromFile(int k, const QString& path, ProgressIndicator* progress = nullptr);
@@ -128,8 +160,9 @@ class TDateMan {
     // A category that cannot be changed in this run, and why (Chinese).
     bool isLocked(int k) const { return !m_lockReason[k].isEmpty(); }
     QString lockReason(int k) const { return m_lockReason[k]; }
-    // Throws the refusal when k is locked. Every change calls it first.
-    void ensureChangeable(int k) const;
+    // Loads k if it is still loading, then throws the refusal when k is
+    // locked. Every change calls it first.
+    void ensureChangeable(int k);
     // Changed since it was last written (or loaded).
     bool isDirty(int k) const { return m_version[k] != m_savedVersion[k]; }
     QList<int> dirtyCategories() const;
@@ -175,6 +208,17 @@ class TDateMan {
     // unsaved mark and the background save cover it.
     void changed(int k);
     void lock(int k, const QString& problem);
+    // Takes in what reading k's file found; returns the lock message or empty.
+    QString install(int k, CategoryFile::Loaded loaded);
+    // The titles of a category in one buffer, so a search is one scan.
+    struct TitleIndex {
+        bool valid = false;
+        QByteArray titles;
+        std::vector<qsizetype> starts; // row i's title is [starts[i], starts[i + 1])
+    };
+    const TitleIndex& titleIndex(int k) const;
+    // Adds the last record's title to a built index.
+    void appendToTitleIndex(int k);
     struct Tie {
         int a, b;
         quint64 versionA, versionB;
@@ -191,6 +235,10 @@ class TDateMan {
     std::array<quint64, kCategoryCount> m_version{};
     std::array<quint64, kCategoryCount> m_savedVersion{};
     QList<Tie> m_ties;
+    std::array<std::future<CategoryFile::Loaded>, kCategoryCount> m_pending;
+    std::array<bool, kCategoryCount> m_deferred{};
+    bool hasFile(int k) const;
+    mutable std::array<TitleIndex, kCategoryCount> m_titleIndex;
     std::function<void(int)> m_onChange;
     // Each file as last read or written: its posts and its identity.
     std::array<QList<QByteArray>, kCategoryCount> m_base;

@@ -1,5 +1,6 @@
 #include "ui/DockingDecisions.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace DockingDecisions {
@@ -31,10 +32,14 @@ bool captionShowsTitle(int width) {
     return width >= kNarrowWidth + 1;
 }
 
+bool cursorInside(const QRect& window, std::optional<QPoint> cursor) {
+    return cursor && window.x() < cursor->x() && cursor->x() < rightOf(window) &&
+           window.y() < cursor->y() && cursor->y() < bottomOf(window);
+}
+
 std::optional<int> slideUpTop(const QRect& window, std::optional<QPoint> cursor,
                               const QRect& screen) {
-    if (cursor && window.x() < cursor->x() && cursor->x() < rightOf(window) &&
-        window.y() < cursor->y() && cursor->y() < bottomOf(window))
+    if (cursorInside(window, cursor))
         return std::nullopt;
     const int top = window.y() - screen.y();
     if (top < 0 || top > kTopBand)
@@ -50,6 +55,24 @@ std::optional<int> revealTop(const QRect& window, const QRect& screen) {
     if (!isSlidUp(window, screen))
         return std::nullopt;
     return screen.y();
+}
+
+QPoint placeOnScreen(const QRect& frame, const QList<QRect>& screens) {
+    if (screens.isEmpty())
+        return frame.topLeft();
+    QRect best = screens.constFirst();
+    qint64 bestArea = 0;
+    for (const QRect& screen : screens) {
+        const QRect overlap = screen.intersected(frame);
+        const qint64 area = qint64(overlap.width()) * overlap.height();
+        if (area > bestArea) {
+            best = screen;
+            bestArea = area;
+        }
+    }
+    const int x = std::max(best.x(), std::min(frame.x(), rightOf(best) - frame.width()));
+    const int y = std::max(best.y(), std::min(frame.y(), bottomOf(best) - frame.height()));
+    return {x, y};
 }
 
 bool captionPressSnaps(int width, bool autoHide, int pressX, int windowLeft) {

@@ -45,6 +45,9 @@ bool toolbarVisible(int width);
 // The caption carries the program title from 156 pixels on, else nothing.
 bool captionShowsTitle(int width);
 
+// Whether the cursor lies strictly inside the window: one that could not be
+// read, or one on the border line, is outside.
+bool cursorInside(const QRect& window, std::optional<QPoint> cursor);
 // The auto-hide tick: the new top of a window that slides up, or nothing.
 // A cursor that could not be read counts as outside; one on the border line
 // counts as outside too.
@@ -54,6 +57,13 @@ std::optional<int> slideUpTop(const QRect& window, std::optional<QPoint> cursor,
 bool isSlidUp(const QRect& window, const QRect& screen);
 // The cursor over the strip of a slid-up window: the top it comes back to.
 std::optional<int> revealTop(const QRect& window, const QRect& screen);
+
+// Where a window with this frame lies wholly on a screen: on the screen it
+// overlaps most (a docked or slid-up window comes down at that screen's top
+// edge), or on the first screen (the primary) when it overlaps none, as a
+// place remembered on a monitor that is gone. A window larger than its screen
+// keeps its top-left corner on it. Unchanged when it is wholly on a screen.
+QPoint placeOnScreen(const QRect& frame, const QList<QRect>& screens);
 
 // A press on the caption at screen x: true when it goes to the docking
 // component (a drag with snapping), false for an ordinary move.

@@ -88,7 +88,9 @@ TEST_F(SaveAtClose, RefusedChangeToALockedCategoryIsShownAndChangesNothing) {
     ModalAnswer startBox;
     startBox.press();
     start();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return startBox.answered; }, 3000));
+    // The category is read, and its problem named, once the window shows.
+    win->showAtStartUp();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return startBox.answered; }, 10000));
     EXPECT_TRUE(startBox.seenText.contains(QStringLiteral("“转载”")));
     EXPECT_TRUE(startBox.seenText.contains(QStringLiteral("第 13 字节")));
     EXPECT_FALSE(startBox.seenText.contains(QStringLiteral("原文件保持不变")));

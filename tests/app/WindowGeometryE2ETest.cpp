@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 namespace {
 class XDisplay {
   public:
@@ -375,4 +378,129 @@ TEST(WindowGeometry, UnderAWindowManagerTheSwitchKeepsTheWindowInPlace) {
     EXPECT_EQ(x.geometry(wideId).size(), QSize(492, 379));
     EXPECT_EQ(absolutePosition(app, wideId), wide) << "and the wide one comes back in place";
     EXPECT_EQ(app.terminate(), 0) << app.errors().constData();
+}
+
+namespace {
+// Waits until what the program shows beside its tray icon passes the check.
+bool waitForShown(XDisplay& x, const QString& icon, const std::function<bool(QList<QRect>)>& check,
+                  int ms) {
+    for (int waited = 0; waited <= ms; waited += 100) {
+        QList<QRect> shown;
+        for (const QString& id : x.visibleWindows())
+            if (id != icon)
+                shown << x.geometry(id);
+        if (check(shown))
+            return true;
+        QThread::msleep(100);
+    }
+    return false;
+}
+bool waitForMainWindow(XDisplay& x, const QString& icon, const QRect& expected, int ms) {
+    return waitForShown(
+        x, icon, [&](const QList<QRect>& shown) { return shown.contains(expected); }, ms);
+}
+// Only 6 pixels at the top edge show: the slid-up window's lowest strip, or
+// the strip standing in for it.
+bool waitForSlidAway(XDisplay& x, const QString& icon, int ms) {
+    return waitForShown(
+        x, icon,
+        [](const QList<QRect>& shown) {
+            return std::all_of(shown.begin(), shown.end(),
+                               [](const QRect& r) { return r.bottom() + 1 <= 6; });
+        },
+        ms);
+}
+} // namespace
+
+TEST(TrayIcon, UnderOpenboxADockedWindowAlwaysComesBackWhollyWhereItWasDocked) {
+    if (QStandardPaths::findExecutable(QStringLiteral("trayer")).isEmpty() ||
+        QStandardPaths::findExecutable(QStringLiteral("openbox")).isEmpty())
+        GTEST_SKIP() << "openbox or trayer is not installed";
+    TestEnv env;
+    writeConfig(env, "WinState=1\r\nAutoHide=1\r\n");
+    RunningVellum app;
+    ASSERT_TRUE(app.start(env, {QStringLiteral("VELLUM_TEST_DESKTOP=openbox --sm-disable "
+                                               ">/dev/null 2>&1 & sleep 1; ") +
+                                kTrayDesktop}))
+        << app.errors().constData();
+    XDisplay x(app);
+    const QString icon = trayIcon(x);
+    ASSERT_FALSE(icon.isEmpty()) << x.describe().toStdString();
+    const QPoint iconCentre = x.geometry(icon).center();
+    const QRect docked(460, 0, 155, 379);
+    ASSERT_TRUE(waitForMainWindow(x, icon, QRect(QPoint(0, 0), docked.size()), 3000))
+        << "comes up narrow and wholly in view: " << x.describe().toStdString();
+    // Docked by a drag to the top edge; the cursor then leaves it.
+    x.drag({{10, 8}, {300, 200}, {470, 18}});
+    ASSERT_TRUE(waitForMainWindow(x, icon, docked, 3000)) << x.describe().toStdString();
+    x.moveCursor({800, 600});
+    ASSERT_TRUE(waitForSlidAway(x, icon, 4000)) << x.describe().toStdString();
+
+    // Each way back shows it wholly where it was docked, and it stays in
+    // view until the cursor has been to it.
+    const QStringList ways[] = {
+        {"mousemove", QString::number(iconCentre.x()), QString::number(iconCentre.y()), "click",
+         "1"},
+        {"mousemove", "520", "2"},
+    };
+    for (const QStringList& way : ways) {
+        x.run(way);
+        EXPECT_TRUE(waitForMainWindow(x, icon, docked, 3000))
+            << way.join(' ').toStdString() << ": " << x.describe().toStdString();
+        QThread::msleep(1500);
+        EXPECT_TRUE(waitForMainWindow(x, icon, docked, 0))
+            << "no jump: " << way.join(' ').toStdString() << ": " << x.describe().toStdString();
+        x.moveCursor({530, 200});
+        QThread::msleep(300);
+        x.moveCursor({800, 600});
+        EXPECT_TRUE(waitForSlidAway(x, icon, 4000)) << x.describe().toStdString();
+    }
+
+    // A second start brings it back the same way.
+    QProcess second;
+    QProcessEnvironment secondEnv = env.processEnvironment();
+    secondEnv.insert("DISPLAY", x.environment().value("DISPLAY"));
+    secondEnv.insert("XAUTHORITY", x.environment().value("XAUTHORITY"));
+    second.setProcessEnvironment(secondEnv);
+    second.start(VELLUM_EXE, {});
+    ASSERT_TRUE(second.waitForFinished(30000));
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(waitForMainWindow(x, icon, docked, 3000)) << x.describe().toStdString();
+
+    // Closed while slid up, it is remembered where it was docked.
+    x.moveCursor({530, 200});
+    QThread::msleep(300);
+    x.moveCursor({800, 600});
+    EXPECT_TRUE(waitForSlidAway(x, icon, 4000)) << x.describe().toStdString();
+    EXPECT_EQ(app.terminate(), 0) << app.errors().constData();
+    const QByteArray ini = env.readFile("config.ini");
+    EXPECT_TRUE(ini.contains("WinLeft=460\r\n")) << ini.constData();
+    EXPECT_TRUE(ini.contains("WinTop=0\r\n")) << ini.constData();
+}
+
+TEST(WindowGeometry, AStartPutsTheWindowBackWhereItWasOnAScreenThatExistsAndInView) {
+    const struct {
+        QByteArray place;
+        QPoint expected;
+    } cases[] = {
+        {"WinLeft=460\r\nWinTop=0\r\n", {460, 0}},
+        {"WinLeft=3000\r\nWinTop=2000\r\n", {1280 - 155, 1024 - 379}},
+        {"WinLeft=-500\r\nWinTop=-900\r\n", {0, 0}},
+    };
+    for (const auto& c : cases) {
+        TestEnv env;
+        writeConfig(env, "WinState=1\r\nAutoHide=1\r\n" + c.place);
+        RunningVellum app;
+        ASSERT_TRUE(app.start(env)) << app.errors().constData();
+        XDisplay x(app);
+        x.moveCursor({900, 900});
+        const QRect expected(c.expected, QSize(155, 379));
+        EXPECT_TRUE(x.waitForOnlyWindow(expected, 3000))
+            << c.place.constData() << x.describe().toStdString();
+        // A start never begins slid up: two ticks later it is still in view.
+        QThread::msleep(2200);
+        EXPECT_TRUE(x.waitForOnlyWindow(expected, 0))
+            << c.place.constData() << x.describe().toStdString();
+        EXPECT_EQ(app.terminate(), 0) << app.errors().constData();
+    }
 }

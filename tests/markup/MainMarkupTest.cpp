@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QTest>
+#include <QToolButton>
 
 namespace {
 
@@ -142,6 +144,10 @@ TEST_F(MainMarkup, PreviewButtonWritesThePageAndOpensIt) {
     title()->setText(u("标题"));
     memo()->setPlainText(u("你好 [b]世界[/b]\nbye"));
     click("SpeedButton1");
+    // Converted on a worker: the button waits, the window goes on.
+    EXPECT_FALSE(child<QToolButton>("SpeedButton1")->isEnabled());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !opened.isEmpty(); }, 10000));
+    EXPECT_TRUE(child<QToolButton>("SpeedButton1")->isEnabled());
     EXPECT_EQ(env.readFile("preview.htm"),
               PreviewPageBytes(u("标题"), u("你好&nbsp;<b>世界</b><br>bye")));
     EXPECT_EQ(opened, QList<QUrl>{QUrl::fromLocalFile(env.programDir() + "preview.htm")});
@@ -162,7 +168,7 @@ TEST_F(MainMarkup, APreviewThatFailsShowsTheErrorBox) {
     ModalAnswer answer;
     answer.press();
     click("SpeedButton1");
-    EXPECT_TRUE(answer.answered);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return answer.answered; }, 10000));
     EXPECT_TRUE(answer.seenText.contains(u("模板为空"))) << answer.seenText.toStdString();
     EXPECT_FALSE(env.exists("preview.htm"));
     EXPECT_TRUE(opened.isEmpty());

@@ -100,7 +100,8 @@ TEST_F(PreviewPage, FailuresAreShownAndKeepTheOldPage) {
         const char* says;
     } cases[] = {
         {"empty template", emptyLink, "x", "链接标签模板为空"},
-        {"hostile colour tag", defaults(), "[color=" + QString(300000, u']'), "预览转换超时"},
+        {"hostile colour tag", defaults(), "[color=" + QString(300000, u']') + "[/b]",
+         "预览转换超时"},
     };
     env.writeFile("preview.htm", "old page");
     for (const auto& c : cases) {

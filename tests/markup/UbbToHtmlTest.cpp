@@ -165,8 +165,9 @@ TEST(Preview, HostileTagsStopAfterTheTimeBudgetNamingTheRule) {
         QString ubb;
         const char* rule;
     } cases[] = {
-        {"[color=" + QString(300000, u']'), "第3条"},
-        {"[url=" + QString(300000, u']'), "第8条"},
+        // A closing part after them keeps every start a candidate.
+        {"[color=" + QString(300000, u']') + "[/b]", "第3条"},
+        {"[url=" + QString(300000, u']') + "[/b]", "第8条"},
     };
     for (const auto& c : cases) {
         QElapsedTimer timer;
@@ -192,6 +193,8 @@ TEST(Preview, LongPostsWithManyOpenTagsFinish) {
         {"brackets", QString(1000000, u'[')},
         {"open bold tags", QString(u("[b]")).repeated(300000)},
         {"open colour tags", QString(u("[color=")).repeated(150000)},
+        {"colour tag that never closes", "[color=" + QString(300000, u']')},
+        {"link tag that never closes", "[url=" + QString(300000, u']') + "[b]"},
         {"chinese without tags", QString(u("中文字")).repeated(300000)},
     };
     for (const auto& c : cases)
@@ -226,4 +229,28 @@ TEST(RegexReplaceAll, RefusesWhatItCannotDo) {
     EXPECT_THROW(RegexReplaceAll("(", "a", "b"), RuleError);
     EXPECT_THROW(RegexReplaceAll("a", "a", "b", Clock::now() - std::chrono::seconds(1)),
                  RuleTimeout);
+}
+
+// Each rule gives the engine only the text up to where its closing part can
+// end; a closing part whose letters match across case ("ſ" for "s") and
+// tags near the ends of the text convert as the whole text would.
+TEST(Preview, RulesEndTheirSearchAfterTheLastClosingPart) {
+    const QByteArray flash = R"(\[FLASH\](.[^\[]*)\[\/FLASH\])";
+    const QByteArray embed = QByteArray("<EMBED src=$1") + kEmbedTail;
+    const struct {
+        const char* name;
+        const char* ubb;
+    } cases[] = {
+        {"long s in the closing part", "[flash]f.swf[/flaſh]"},
+        {"closing part at the very end", "x[flash]f.swf[/FLASH]"},
+        {"no closing part after the opening", "[flash]f.swf[/flash][flash]g.swf"},
+        {"a closing part of another tag last", "[flash]f.swf[/flash][/b]"},
+    };
+    TSettingsMirror s = defaults();
+    s.UBBFlash = "[flash=$1,$2]$3[/flash]";
+    for (const auto& c : cases) {
+        EXPECT_EQ(UbbToHtml(u(c.ubb), s),
+                  QString::fromUtf8(RegexReplaceAll(flash, QByteArray(c.ubb), embed)))
+            << c.name;
+    }
 }

@@ -1,4 +1,5 @@
 #include "net/TFrmDownfile.h"
+#include "net/TThreadDownfile.h"
 #include "settings/IniFile.h"
 #include "tests/net/NetTestSupport.h"
 #include "tests/support/TestEnv.h"
@@ -236,5 +237,56 @@ TEST_F(TFrmDownfileTest, NothingTickedDownloadsNothingAndSaysNothing) {
     EXPECT_EQ(server.requestCount(), 0);
     // Shown again, the dialog can start again.
     dlg->Prepare(QStringLiteral("t"), {server.url("/img/a.png")});
+    EXPECT_TRUE(child<QPushButton>(*dlg, "btnok")->isEnabled());
+}
+
+TEST_F(TFrmDownfileTest, EightHangingFilesHoldALaterOneOnlyUntilTheirMinimumSpeedFails) {
+    // Each of the eight workers gets a file that trickles for ever; the ninth
+    // file, sorted last, waits for a free worker.
+    TestHttpServer server([](const HttpExchange& x) {
+        HttpReply r;
+        if (x.path == "/z.png") {
+            r.body = kImage;
+            return r;
+        }
+        r.body = "\x89PNG";
+        r.sendLength = false;
+        r.endless = true;
+        r.trickleMs = 300;
+        return r;
+    });
+    TThreadDownfile::Limits limits;
+    limits.lowSpeedBytes = 100;
+    limits.lowSpeedSeconds = 1;
+    TThreadDownfile::SetLimits(limits);
+    QStringList addresses;
+    for (int i = 1; i <= 8; ++i)
+        addresses << server.url(QStringLiteral("/s%1.png").arg(i));
+    addresses << server.url("/z.png");
+    auto dlg = make(saveDir().toLocal8Bit());
+    MessageAnswer answer;
+    runDownload(*dlg, QStringLiteral("t"), addresses);
+    TThreadDownfile::SetLimits({});
+    EXPECT_EQ(answer.texts, QStringList{QStringLiteral("下载完成，8个文件失败!")});
+    EXPECT_EQ(QDir(saveDir() + "/t").entryList(QDir::Files), QStringList{"z.png"});
+    EXPECT_EQ(server.exchanges().constLast().path, "/z.png");
+}
+
+TEST_F(TFrmDownfileTest, ALinkInPlaceOfTheTitleFolderIsNotFollowed) {
+    TestHttpServer server(imageHost);
+    const QString elsewhere = env.root() + "elsewhere";
+    ASSERT_TRUE(QDir().mkpath(elsewhere));
+    ASSERT_TRUE(QDir().mkpath(saveDir()));
+    ASSERT_TRUE(QFile::link(elsewhere, saveDir() + "/abc"));
+    auto dlg = make(saveDir().toLocal8Bit());
+    dlg->Prepare(QStringLiteral("a/b*c"), {server.url("/img/a.png")});
+    dlg->show();
+    MessageAnswer answer;
+    child<QPushButton>(*dlg, "btnok")->click();
+    EXPECT_EQ(answer.texts,
+              QStringList{
+                  QStringLiteral("“%1/abc”是一个链接，不会下载到链接所指的位置！").arg(saveDir())});
+    EXPECT_EQ(server.requestCount(), 0);
+    EXPECT_TRUE(QDir(elsewhere).isEmpty());
     EXPECT_TRUE(child<QPushButton>(*dlg, "btnok")->isEnabled());
 }

@@ -53,15 +53,25 @@ class Connection {
             return -2;
         return n;
     }
-    bool write(const QByteArray& data) {
+    // The socket has a short send timeout too, so that a client that stops
+    // reading cannot hold the server when it stops.
+    bool write(const QByteArray& data, const std::atomic<bool>& stop) {
         qsizetype done = 0;
         while (done < data.size()) {
+            if (stop)
+                return false;
             const int chunk = static_cast<int>(std::min<qsizetype>(data.size() - done, 1 << 16));
             const long n = m_ssl ? SSL_write(m_ssl, data.constData() + done, chunk)
                                  : ::send(m_fd, data.constData() + done, chunk, MSG_NOSIGNAL);
-            if (n <= 0)
+            if (n > 0) {
+                done += n;
+                continue;
+            }
+            const bool retry =
+                m_ssl ? again(static_cast<int>(n))
+                      : n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
+            if (!retry)
                 return false;
-            done += n;
         }
         return true;
     }
@@ -219,6 +229,7 @@ void TestHttpServer::acceptLoop() {
             continue;
         timeval tv{0, 200000};
         ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+        ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
         std::lock_guard lock(m_mutex);
         m_connections.emplace_back([this, fd] { serve(fd); });
     }
@@ -285,6 +296,24 @@ void TestHttpServer::serve(int fd) {
         head += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
     for (const QByteArray& h : reply.headers)
         head += h + "\r\n";
-    if (c.write(head + "\r\n"))
-        c.write(reply.body);
+    if (!c.write(head + "\r\n", m_stop))
+        return;
+    // Waits ms unless the server stops first; false when it stopped.
+    const auto pause = [this](int ms) {
+        std::unique_lock lock(m_mutex);
+        return !m_changed.wait_for(lock, std::chrono::milliseconds(ms),
+                                   [this] { return m_stop.load(); });
+    };
+    if (reply.body.isEmpty())
+        return;
+    do {
+        if (reply.trickleMs == 0) {
+            if (!c.write(reply.body, m_stop))
+                return;
+            continue;
+        }
+        for (qsizetype i = 0; i < reply.body.size(); ++i)
+            if (!pause(reply.trickleMs) || !c.write(reply.body.mid(i, 1), m_stop))
+                return;
+    } while (reply.endless && !m_stop);
 }

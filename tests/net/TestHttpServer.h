@@ -35,6 +35,8 @@ struct HttpReply {
     bool stall = false;        // answer nothing until the server stops
     bool sendLength = true;    // false: the body ends with the connection
     int delayMs = 0;           // wait this long before answering
+    bool endless = false;      // send the body again and again until the client goes
+    int trickleMs = 0;         // send the body a byte at a time, this far apart
 };
 
 // Certificate authority and a server certificate for 127.0.0.1, made with

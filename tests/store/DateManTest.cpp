@@ -1,8 +1,12 @@
+#include "platform/VellumError.h"
 #include "store/ProgressIndicator.h"
 #include "store/TDateMan.h"
 #include "tests/support/TestEnv.h"
 
 #include <QFile>
+
+#include <atomic>
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -143,5 +147,137 @@ TEST(DateMan, ExportWithRuleCountsOnlyThePostsWritten) {
             ASSERT_TRUE(file.open(QIODevice::ReadOnly));
             EXPECT_EQ(file.readAll(), c.expected);
         }
+    }
+}
+
+// Categories read in the background are taken in before anything uses them,
+// and one that is still unloaded is never written over.
+TEST(DateMan, CategoriesLoadedInTheBackgroundAreTakenInBeforeUse) {
+    const QByteArray old = "old$TCSPLIT$1\r\n\xb0\xa1$TCSPLIT$2\r\n";
+    enum class Step { Close, Add, Export, Search, Move, Load };
+    const struct {
+        const char* name;
+        Step step;
+        QByteArray expectedFile; // Date2.dat after the step and a save of all
+    } cases[] = {
+        {"closed before use: the file stays", Step::Close, old},
+        {"a change loads first", Step::Add, old + "new$TCSPLIT$3\r\n"},
+        {"an export loads first", Step::Export, old},
+        {"a search loads first", Step::Search, old},
+        {"a move's target loads first", Step::Move, old + "a$TCSPLIT$x\r\n"},
+        {"a load of its own supersedes the background read", Step::Load, old},
+    };
+    for (const auto& c : cases) {
+        TestEnv env;
+        env.writeFile("date/Date2.dat", old);
+        TDateMan store(env.dataDir());
+        fill(store, 0, {"a$TCSPLIT$x"});
+        std::atomic<int> ready{0};
+        store.startLoading({1, 2}, [&](int k) { ready += k == 1 ? 1 : 100; });
+        // No file: nothing to read, the category is usable at once.
+        EXPECT_TRUE(store.isLoaded(2)) << c.name;
+        switch (c.step) {
+        case Step::Close:
+            break;
+        case Step::Add:
+            store.AddRecord("new$TCSPLIT$3", 1);
+            break;
+        case Step::Export:
+            EXPECT_EQ(store.ExportWithRule(1, env.root() + "out.txt", "$title", false, nullptr), 2);
+            EXPECT_EQ(env.readFile("../out.txt"), "old\r\n\xb0\xa1\r\n") << c.name;
+            break;
+        case Step::Search:
+            EXPECT_EQ(store.FindTitle(0, "\xb0\xa1", 1), -1) << c.name; // not loaded yet
+            EXPECT_TRUE(store.ensureLoaded(1).isEmpty());
+            EXPECT_EQ(store.FindTitle(0, "\xb0\xa1", 1), 1) << c.name;
+            break;
+        case Step::Move:
+            EXPECT_EQ(store.MoveRecord(0, 0, 1), 2) << c.name;
+            break;
+        case Step::Load:
+            EXPECT_EQ(store.LoadCategory(1), 2) << c.name;
+            break;
+        }
+        EXPECT_TRUE(store.SaveCategories({0, 1, 2, 3, 4, 5}).isEmpty()) << c.name;
+        EXPECT_EQ(env.readFile("date/Date2.dat"), c.expectedFile) << c.name;
+        // Categories without a file are written (empty) as before.
+        EXPECT_EQ(env.readFile("date/Date3.dat"), "") << c.name;
+        EXPECT_TRUE(QFile::exists(env.dataDir() + "Date3.dat")) << c.name;
+        store.ensureLoaded(1);
+        EXPECT_EQ(ready.load(), 1) << c.name;
+        EXPECT_TRUE(store.isLoaded(1)) << c.name;
+    }
+}
+
+TEST(DateMan, ABackgroundReadThatFindsANulLocksTheCategory) {
+    TestEnv env;
+    env.writeFile("date/Date4.dat", QByteArray("a$TCSPLIT$1\r\nb\0c\r\n", 18));
+    TDateMan store(env.dataDir());
+    store.startLoading({3});
+    const QString problem = store.ensureLoaded(3);
+    EXPECT_FALSE(problem.isEmpty());
+    EXPECT_TRUE(store.isLocked(3));
+    EXPECT_EQ(store.RecordCount(3), 2);
+    EXPECT_TRUE(store.ensureLoaded(3).isEmpty()); // reported once
+    EXPECT_THROW(store.AddRecord("x$TCSPLIT$", 3), VellumError);
+}
+
+// The title search keeps up with every kind of change.
+TEST(DateMan, FindTitleSeesEveryChange) {
+    TestEnv env;
+    TDateMan store(env.dataDir());
+    fill(store, 0, {"ab$TCSPLIT$", "cd$TCSPLIT$", "ef$TCSPLIT$"});
+    fill(store, 1, {"zz$TCSPLIT$"});
+    EXPECT_EQ(store.FindTitle(0, "cd", 0), 1);
+    const struct {
+        const char* name;
+        std::function<void()> change;
+        QByteArray text;
+        int expected;
+    } cases[] = {
+        {"add", [&] { store.AddRecord("xcdx$TCSPLIT$", 0); }, "xcd", 3},
+        {"replace", [&] { store.ReplaceRecord("gh$TCSPLIT$", 1, 0); }, "cd", 3},
+        {"delete", [&] { store.DeleteRecord(0, 0); }, "gh", 0},
+        {"insert", [&] { store.InsertRecord("cdcd$TCSPLIT$", 0, 0); }, "cdc", 0},
+        {"move out", [&] { store.MoveRecord(0, 0, 1); }, "cdc", -1},
+        {"move in", [&] { store.MoveRecord(1, 1, 0); }, "cdc", 3},
+        {"clear", [&] { store.ClearCategory(0); }, "gh", -1},
+        {"import",
+         [&] {
+             TestEnv other;
+             other.writeFile("in.qre", "ij$TCSPLIT$\r\nkl\r\n");
+             store.AppendFromFile(0, other.programDir() + "in.qre");
+         },
+         "kl", 1},
+        // Titles are searched one by one: a match never spans two of them.
+        {"across two titles", [] {}, "jk", -1},
+    };
+    for (const auto& c : cases) {
+        c.change();
+        EXPECT_EQ(store.FindTitle(0, c.text, 0), c.expected) << c.name;
+    }
+}
+
+// Start-up marks the other categories unread before their reading starts: a
+// close in between leaves their files alone, and a use reads them at once.
+TEST(DateMan, DeferredCategoriesAreNeverWrittenUnread) {
+    for (const bool use : {false, true}) {
+        TestEnv env;
+        env.writeFile("date/Date2.dat", "kept$TCSPLIT$1\r\n");
+        TDateMan store(env.dataDir());
+        store.deferLoading({1, 2});
+        EXPECT_FALSE(store.isLoaded(1));
+        EXPECT_TRUE(store.isLoaded(2)); // no file
+        if (use)
+            EXPECT_EQ(store.AddRecord("new$TCSPLIT$2", 1), 1);
+        EXPECT_TRUE(store.SaveCategories({0, 1, 2, 3, 4, 5}).isEmpty());
+        EXPECT_EQ(env.readFile("date/Date2.dat"),
+                  use ? "kept$TCSPLIT$1\r\nnew$TCSPLIT$2\r\n" : "kept$TCSPLIT$1\r\n");
+        EXPECT_TRUE(QFile::exists(env.dataDir() + "Date3.dat"));
+        // A later start of the reading leaves a category read or changed.
+        store.startLoading({1});
+        EXPECT_EQ(store.isLoaded(1), use);
+        store.ensureLoaded(1);
+        EXPECT_EQ(store.RecordCount(1), use ? 2 : 1);
     }
 }

@@ -92,3 +92,33 @@ TEST(RuleExport, CountsAndStepsOnlyPostsWritten) {
         EXPECT_EQ(progress.steps, expectedSteps);
     }
 }
+
+// A large category is expanded in runs on several threads; the runs, one
+// after another, are the expansion, the count and the progress's end too.
+TEST(RuleExport, ExpansionInRunsEqualsTheWholeExpansion) {
+    QList<QByteArray> lines;
+    for (int i = 0; i < 30000; ++i) {
+        QByteArray line = "T" + QByteArray::number(i) + "\x81\x5c'$TCSPLIT$";
+        line += QByteArray(i % 700, 'x') + "\\$1310$it's\x95\x32\x82\x36";
+        lines << (i % 97 == 0 ? QByteArray("no separator") : line);
+    }
+    struct Progress : ProgressIndicator {
+        int max = -1, last = -1;
+        void setMinimum(int) override {}
+        void setMaximum(int v) override { max = v; }
+        void setPosition(int v) override { last = v; }
+    };
+    for (const bool sql : {false, true}) {
+        const QByteArray rule = "A('$title')\r\n$content|$content";
+        int whole = 0;
+        const QByteArray expected = expand(lines, rule, sql, &whole);
+        ASSERT_GT(expected.size(), 12 << 20); // several runs
+        QList<QByteArray> pieces;
+        Progress progress;
+        EXPECT_EQ(ExpandRuleInRuns(lines, rule, sql, pieces, &progress), whole);
+        EXPECT_GT(pieces.size(), 2);
+        EXPECT_EQ(pieces.join(), expected) << sql;
+        EXPECT_EQ(progress.max, lines.size());
+        EXPECT_EQ(progress.last, whole);
+    }
+}

@@ -169,3 +169,28 @@ TEST(DockingDecisions, WinStateRemembersTheChosenFormEvenForANeverShownWindow) {
     EXPECT_FALSE(D::startsNarrow(0));
     EXPECT_FALSE(D::startsNarrow(2));
 }
+
+TEST(DockingDecisions, AWindowComesBackWhollyOnTheScreenItWasOn) {
+    const QRect primary(0, 0, 1280, 1024);
+    const QRect right(1280, 100, 1024, 768);
+    const QList<QRect> both{primary, right};
+    const int h = 379;
+    const struct {
+        const char* name;
+        QRect frame;
+        QList<QRect> screens;
+        QPoint expected;
+    } cases[] = {
+        {"wholly on screen stays", {460, 200, 155, h}, both, {460, 200}},
+        {"slid up by the program", {460, 6 - h, 155, h}, both, {460, 0}},
+        {"held by a window manager", {460, -341, 155, h}, both, {460, 0}},
+        {"slid up on the right screen", {1500, 106 - h, 155, h}, both, {1500, 100}},
+        {"past the right screen's bottom", {1500, 800, 155, h}, both, {1500, 489}},
+        {"mostly on the right screen", {1210, 300, 155, h}, both, {1280, 300}},
+        {"its monitor is gone", {1500, 300, 155, h}, {primary}, {1125, 300}},
+        {"far off every screen", {-4000, -4000, 492, h}, both, {0, 0}},
+        {"larger than its screen", {100, 100, 1400, 1100}, {primary}, {0, 0}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(D::placeOnScreen(c.frame, c.screens), c.expected) << c.name;
+}
