@@ -259,14 +259,11 @@ bool TDateMan::changedOnDisk(int k) const {
 QStringList TDateMan::mergeOutsideChanges(const QList<int>& categories) {
     QStringList problems;
     for (int k : categories) {
-        // A category read in the background is taken in first; one whose
-        // read has not started is never written, so there is nothing to
-        // merge into it yet.
-        if (!isLoaded(k)) {
-            if (!m_pending[k].valid())
-                continue;
-            ensureLoaded(k);
-        }
+        // A category still being read is never written, and the read records
+        // the version it saw: once the window takes it in (ensureLoaded, which
+        // also reports a file it cannot read), a later change is merged.
+        if (!isLoaded(k))
+            continue;
         if (isLocked(k))
             continue;
         if (!changedOnDisk(k)) {
