@@ -22,3 +22,23 @@ int DeletionUndo::restore(TDateMan& store) {
     m_posts.clear();
     return first;
 }
+
+void DeletionUndo::followReload(int category, const QList<QByteArray>& before,
+                                const QList<QByteArray>& after) {
+    if (category != m_category)
+        return;
+    for (qsizetype d = 0; d < m_posts.size(); ++d) {
+        // Rows count the deleted posts before this one; the rest survived.
+        const int survivorsBefore = m_posts[d].row - int(d);
+        if (survivorsBefore <= 0 || survivorsBefore > before.size())
+            continue;
+        const QByteArray& anchor = before[survivorsBefore - 1];
+        int best = -1;
+        for (int i = 0; i < after.size(); ++i)
+            if (after[i] == anchor &&
+                (best < 0 || qAbs(i - survivorsBefore) < qAbs(best - survivorsBefore)))
+                best = i;
+        if (best >= 0)
+            m_posts[d].row = best + 1 + int(d);
+    }
+}

@@ -19,6 +19,12 @@ class DeletionUndo {
     bool available() const { return m_category >= 0; }
     int category() const { return m_category; }
 
+    // Another writer's version replaced the records of category k (before ->
+    // after): the kept posts move with the post that preceded them, found by
+    // its text.
+    void followReload(int category, const QList<QByteArray>& before,
+                      const QList<QByteArray>& after);
+
     // Puts the posts back at their rows and forgets them. Returns the first
     // row restored, or -1 when nothing was kept.
     int restore(TDateMan& store);

@@ -73,6 +73,7 @@ void TFrmMain::openStore(const QString& dataDir) {
                                                  "下次修改时和关闭时会再次保存。")
                                       .arg(messages.join(QLatin1Char('\n'))));
     });
+    watchOutsideChanges();
 }
 
 void TFrmMain::loadRemainingCategories() {

@@ -4,6 +4,7 @@
 #include "app/DeletionUndo.h"
 #include "app/EditorState.h"
 #include "settings/SettingsMirror.h"
+#include "store/TDateMan.h"
 
 #include <QByteArray>
 #include <QMargins>
@@ -17,6 +18,7 @@
 
 class CaptureChannel;
 class CaptionBand;
+class CategoryWatcher;
 class BackgroundSaver;
 class CapturePoll;
 class CategoryListModel;
@@ -222,6 +224,10 @@ class TFrmMain : public QWidget {
     bool saveAtClose(bool interactive);
     void loadRemainingCategories();
     void rescueUnsaved();
+    // Other writers of the category files (FrmMainOutsideChanges.cpp).
+    void watchOutsideChanges();
+    void followOutsideChange(const TDateMan::OutsideChange& change);
+    void offerConflictCopies(const QStringList& paths);
     void onListSelectionChanged(int category, const QItemSelection& deselected);
     void onPageChanged(int index);
     // The page change itself, once the editor may be emptied.
@@ -276,6 +282,9 @@ class TFrmMain : public QWidget {
     QByteArray m_rescuedEditorPost;
     std::array<QString, kCategories> m_tabCaptions;
     BackgroundSaver* m_saver = nullptr;
+    CategoryWatcher* m_watcher = nullptr;
+    QStringList m_pendingCopies;
+    bool m_offeringCopy = false;
     int m_exitStatus = 0;
     QStringList m_pendingErrors;
     bool m_closed = false;

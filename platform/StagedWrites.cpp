@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <future>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -35,6 +36,34 @@ bool writeAll(int fd, const char* data, qsizetype size) {
     }
     return true;
 }
+
+std::function<void(const QString&)>& renameHook() {
+    static std::function<void(const QString&)> hook;
+    return hook;
+}
+
+// Holds an advisory lock on a file while it lives; no lock when the file
+// cannot be opened (a read-only folder: the rename fails anyway).
+class FolderLock {
+  public:
+    explicit FolderLock(const QString& path) {
+        if (path.isEmpty())
+            return;
+        m_fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        if (m_fd >= 0)
+            while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+            }
+    }
+    ~FolderLock() {
+        if (m_fd >= 0)
+            ::close(m_fd); // releases the lock
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+  private:
+    int m_fd = -1;
+};
 
 // A category file may be a link to the real file; the real one is replaced.
 QString realTarget(const QString& path) {
@@ -168,26 +197,57 @@ int StagedWrites::flushAndClose(Staged& s) {
     return error;
 }
 
-void StagedWrites::commitGroup(QList<Staged>& staged, QList<Failure>& failures,
-                               QSet<QString>& folders) {
+void StagedWrites::setRenameHook(std::function<void(const QString&)> hook) {
+    renameHook() = std::move(hook);
+}
+
+void StagedWrites::commitGroup(QList<Staged>& staged, Outcome& outcome, QSet<QString>& folders,
+                               const QString& lockPath) {
     // Every file of the group is on the disk before the first one is renamed.
     for (Staged& s : staged)
-        if (const int error = flushAndClose(s))
-            failures.append({s.target, error});
-    if (!failures.isEmpty()) {
+        if (::fdatasync(s.fd) != 0)
+            outcome.failures.append({s.target, errno});
+    if (!outcome.failures.isEmpty()) {
         discard(staged);
         return;
     }
-    for (const Staged& s : staged) {
-        const QByteArray temp = QFile::encodeName(s.temp);
-        if (::rename(temp.constData(), QFile::encodeName(s.target).constData()) != 0) {
-            failures.append({s.target, errno});
-            ::unlink(temp.constData());
-        } else {
-            folders.insert(QFileInfo(s.target).absolutePath());
+    {
+        // Another instance on this machine checks and renames under the same
+        // lock, so the two never interleave. A writer that takes no lock (a
+        // sync tool, an editor) can still replace a file between the check
+        // and the rename, a window of one stat() and one rename(); its version
+        // is then lost unless it is seen again, as sync tools do when they
+        // notice the file changed under them.
+        const FolderLock lock(lockPath);
+        for (const Staged& s : staged)
+            if (s.checkDisk && FileIdentity::ofPath(s.target) != s.expected)
+                outcome.failures.append({s.target, kChangedOutside});
+        if (!outcome.failures.isEmpty()) {
+            discard(staged);
+            return;
+        }
+        for (Staged& s : staged) {
+            const QByteArray temp = QFile::encodeName(s.temp);
+            if (::rename(temp.constData(), QFile::encodeName(s.target).constData()) != 0) {
+                outcome.failures.append({s.target, errno});
+                ::unlink(temp.constData());
+            } else {
+                folders.insert(QFileInfo(s.target).absolutePath());
+                // Taken from the open file: a writer that follows the rename
+                // at once must not be taken for this version.
+                outcome.written.append(FileIdentity::ofDescriptor(s.fd).value_or(FileIdentity{}));
+                if (renameHook())
+                    renameHook()(s.target);
+            }
         }
     }
+    for (Staged& s : staged) {
+        ::close(s.fd);
+        s.fd = -1;
+    }
     staged.clear();
+    if (!outcome.failures.isEmpty())
+        outcome.written.clear();
 }
 
 void StagedWrites::syncFolders(const QSet<QString>& folders) {
@@ -202,8 +262,9 @@ void StagedWrites::syncFolders(const QSet<QString>& folders) {
     }
 }
 
-QList<QList<StagedWrites::Failure>> StagedWrites::writeGroups(const QList<QList<File>>& groups,
-                                                              QByteArrayView terminator) {
+QList<StagedWrites::Outcome> StagedWrites::writeGroups(const QList<QList<File>>& groups,
+                                                       QByteArrayView terminator,
+                                                       const QString& lockPath) {
     struct Attempt {
         Staged staged;
         int error = 0;
@@ -216,9 +277,11 @@ QList<QList<StagedWrites::Failure>> StagedWrites::writeGroups(const QList<QList<
             jobs[size_t(g)].push_back(std::async(std::launch::async, [f, terminator] {
                 Attempt a;
                 a.error = tryStage(f.path, *f.pieces, terminator, a.staged);
+                a.staged.checkDisk = f.checkDisk;
+                a.staged.expected = f.expected;
                 return a;
             }));
-    QList<QList<Failure>> result(groups.size());
+    QList<Outcome> result(groups.size());
     QList<qsizetype> retry;
     QSet<QString> folders;
     for (qsizetype g = 0; g < groups.size(); ++g) {
@@ -235,14 +298,14 @@ QList<QList<StagedWrites::Failure>> StagedWrites::writeGroups(const QList<QList<
             }
         }
         if (failures.isEmpty()) {
-            commitGroup(staged, result[g], folders);
+            commitGroup(staged, result[g], folders, lockPath);
             continue;
         }
         discard(staged);
         if (outOfRoom)
             retry.append(g);
         else
-            result[g] = failures;
+            result[g].failures = failures;
     }
     // The groups committed so far freed the room of their old files.
     for (const qsizetype g : retry) {
@@ -250,13 +313,15 @@ QList<QList<StagedWrites::Failure>> StagedWrites::writeGroups(const QList<QList<
         for (const File& f : groups[g]) {
             Staged s;
             if (const int error = tryStage(f.path, *f.pieces, terminator, s)) {
-                result[g].append({f.path, error});
+                result[g].failures.append({f.path, error});
                 break;
             }
+            s.checkDisk = f.checkDisk;
+            s.expected = f.expected;
             staged.append(s);
         }
-        if (result[g].isEmpty())
-            commitGroup(staged, result[g], folders);
+        if (result[g].failures.isEmpty())
+            commitGroup(staged, result[g], folders, lockPath);
         else
             discard(staged);
     }

@@ -7,7 +7,12 @@
 //
 // writeGroups() goes further for files that belong together: no file of a
 // group is renamed unless every temporary file of the group was written and
-// flushed, so the group changes on disk all at once or not at all.
+// flushed, so the group changes on disk all at once or not at all. A group
+// can also be told which version of each file it replaces: it is then renamed
+// only while the disk still holds that version, checked under an advisory lock
+// that other instances of the program on this machine take too.
+#include "platform/FileIdentity.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
@@ -22,10 +27,22 @@ class StagedWrites {
     struct File {
         QString path;
         const QList<QByteArray>* pieces = nullptr;
+        // When checkDisk is set, the file is replaced only if the disk still
+        // holds this version (nullopt: no file at all).
+        bool checkDisk = false;
+        std::optional<FileIdentity> expected;
     };
+    // Failure::error of a file that another writer changed since the caller
+    // last saw it; nothing of its group was renamed.
+    static constexpr int kChangedOutside = -1;
     struct Failure {
         QString path;
-        int error = 0; // errno
+        int error = 0; // errno, or kChangedOutside
+    };
+    struct Outcome {
+        QList<Failure> failures;
+        // Without failures: the identity of each new file, in the group's order.
+        QList<FileIdentity> written;
     };
 
     StagedWrites() = default;
@@ -55,16 +72,24 @@ class StagedWrites {
     // read, so another thread may hold the same lists. Groups are independent:
     // one that finds no room while the others' temporary files are on the disk
     // is tried again alone once those are committed, so a full disk stops only
-    // what does not fit. Returns the failures of each group, empty for a group
-    // that was written.
-    static QList<QList<Failure>> writeGroups(const QList<QList<File>>& groups,
-                                             QByteArrayView terminator = {});
+    // what does not fit. The files of a group are renamed in the order given,
+    // and each folder is synced once at the end. lockPath, when given, names
+    // the file that is held locked (flock) from the check to the last rename
+    // of a group.
+    static QList<Outcome> writeGroups(const QList<QList<File>>& groups,
+                                      QByteArrayView terminator = {}, const QString& lockPath = {});
+
+    // A seam for tests: called after each rename of a group, with the path
+    // renamed over (a test can end the process there).
+    static void setRenameHook(std::function<void(const QString&)> hook);
 
   private:
     struct Staged {
         QString target;
         QString temp;
         int fd = -1;
+        bool checkDisk = false;
+        std::optional<FileIdentity> expected;
     };
     static Staged stageFile(const QString& path, const QList<QByteArray>& pieces,
                             QByteArrayView terminator, const Progress& progress = {});
@@ -74,8 +99,8 @@ class StagedWrites {
     static void discard(QList<Staged>& staged);
     // Puts the temporary file on the disk and closes it; 0 or the errno.
     static int flushAndClose(Staged& s);
-    static void commitGroup(QList<Staged>& staged, QList<Failure>& failures,
-                            QSet<QString>& folders);
+    static void commitGroup(QList<Staged>& staged, Outcome& outcome, QSet<QString>& folders,
+                            const QString& lockPath);
     static void syncFolders(const QSet<QString>& folders);
     QList<Staged> m_staged;
 };

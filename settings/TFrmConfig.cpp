@@ -474,29 +474,53 @@ void TFrmConfig::LoadDialogSettings() {
 
     RabConvert2UBB->setEnabled(!CbxNoConvert->isChecked());
     RabConvert2HTML->setEnabled(!CbxNoConvert->isChecked());
+
+    // What the controls showed when they were filled; OK writes what differs.
+    // A key the file does not hold yet is written at the first OK, so the
+    // file says what the dialog shows.
+    m_written.clear();
+    for (const KeyValue& v : dialogValues())
+        if (ini.valueExists(v.section, v.key))
+            m_written.insert(v.section + '/' + v.key, v.value);
+}
+
+QList<TFrmConfig::KeyValue> TFrmConfig::dialogValues() const {
+    const auto flag = [](bool on) { return on ? QByteArray("1") : QByteArray("0"); };
+    return {
+        {"UBBSet", "UBBUrl", toIni(EdtUrl->text())},
+        {"UBBSet", "UBBImg", toIni(EdtImg->text())},
+        {"UBBSet", "UBBFlash", toIni(EdtFlash->text())},
+        {"UBBSet", "UBBRm", toIni(EdtRm->text())},
+        {"UBBSet", "UBBMp", toIni(EdtMp->text())},
+        {"PostData", "URL", toIni(edtposturl->text())},
+        {"Common", "StayOnTop", flag(CbxStayOnTop->isChecked())},
+        {"Common", "RunMini", flag(CbxRunMini->isChecked())},
+        {"Common", "AutoRun", flag(CbxAutoRun->isChecked())},
+        {"Common", "AutoHide", flag(CbxAutoHide->isChecked())},
+        {"Common", "SoundOnSucc", flag(CbxSoundOnSucc->isChecked())},
+        {"Common", "RetoreMainWin", flag(CbxRetoreMainWin->isChecked())},
+        {"Common", "NoConvert", flag(CbxNoConvert->isChecked())},
+        {"Common", "Convert2UBB", flag(RabConvert2UBB->isChecked())},
+        {"Common", "ClearContentOnGetTitle", flag(CbxClearContentOnGetTitle->isChecked())},
+        {"Common", "GetAutoSave", flag(CbxAutoSave->isChecked())},
+        {"Common", "KeepSubject", flag(rabkeepsubject->isChecked())},
+        {"Common", "RandomNote", flag(rabrandom->isChecked())},
+        {"Common", "SetClipBoard", flag(cbxsetClipBoard->isChecked())},
+    };
 }
 
 void TFrmConfig::SaveDialogSettings() {
+    // Only the keys the user changed in the dialog are written: config.ini
+    // may be shared with another machine through a sync tool, and a key
+    // changed there survives an OK here that did not touch it.
     const IniFile ini(iniPath());
-    ini.writeString("UBBSet", "UBBUrl", toIni(EdtUrl->text()));
-    ini.writeString("UBBSet", "UBBImg", toIni(EdtImg->text()));
-    ini.writeString("UBBSet", "UBBFlash", toIni(EdtFlash->text()));
-    ini.writeString("UBBSet", "UBBRm", toIni(EdtRm->text()));
-    ini.writeString("UBBSet", "UBBMp", toIni(EdtMp->text()));
-    ini.writeString("PostData", "URL", toIni(edtposturl->text()));
-    ini.writeBool("Common", "StayOnTop", CbxStayOnTop->isChecked());
-    ini.writeBool("Common", "RunMini", CbxRunMini->isChecked());
-    ini.writeBool("Common", "AutoRun", CbxAutoRun->isChecked());
-    ini.writeBool("Common", "AutoHide", CbxAutoHide->isChecked());
-    ini.writeBool("Common", "SoundOnSucc", CbxSoundOnSucc->isChecked());
-    ini.writeBool("Common", "RetoreMainWin", CbxRetoreMainWin->isChecked());
-    ini.writeBool("Common", "NoConvert", CbxNoConvert->isChecked());
-    ini.writeBool("Common", "Convert2UBB", RabConvert2UBB->isChecked());
-    ini.writeBool("Common", "ClearContentOnGetTitle", CbxClearContentOnGetTitle->isChecked());
-    ini.writeBool("Common", "GetAutoSave", CbxAutoSave->isChecked());
-    ini.writeBool("Common", "KeepSubject", rabkeepsubject->isChecked());
-    ini.writeBool("Common", "RandomNote", rabrandom->isChecked());
-    ini.writeBool("Common", "SetClipBoard", cbxsetClipBoard->isChecked());
+    for (const KeyValue& v : dialogValues()) {
+        const QByteArray id = v.section + '/' + v.key;
+        if (m_written.contains(id) && m_written.value(id) == v.value)
+            continue;
+        ini.writeString(v.section, v.key, v.value);
+        m_written.insert(id, v.value);
+    }
 }
 
 void TFrmConfig::SetAutoRun(bool on) {
@@ -676,11 +700,13 @@ void TFrmConfig::CobQuickChange(int index) {
 
 void TFrmConfig::btnQuickAddClick() {
     const QString text = Meoquick->toPlainText();
-    if (!text.isEmpty()) {
-        m_notes.append(QuickNotes::encode(toIni(text)));
-        CobQuick->addItem(QString::number(m_notes.size()));
-        CobQuick->setCurrentIndex(CobQuick->count() - 1);
-    }
+    // QuickNotes.dat is written only when the notes changed: to a sync tool
+    // a rewrite of the same notes is a new version.
+    if (text.isEmpty())
+        return;
+    m_notes.append(QuickNotes::encode(toIni(text)));
+    CobQuick->addItem(QString::number(m_notes.size()));
+    CobQuick->setCurrentIndex(CobQuick->count() - 1);
     try {
         SaveQuickNotes();
     } catch (const std::exception& e) {

@@ -5,6 +5,7 @@
 // category and quick-reply pages write each change at once.
 #include <QByteArray>
 #include <QDialog>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -32,8 +33,9 @@ class TFrmConfig : public QDialog {
 
     // Fills the controls from config.ini (done once, at creation).
     void LoadDialogSettings();
-    // Writes the controls to config.ini; throws VellumError on a failed write
-    // (the keys before it stay written).
+    // Writes to config.ini the keys whose controls the user changed since
+    // they were filled (or last written); throws VellumError on a failed
+    // write (the keys before it stay written).
     void SaveDialogSettings();
     // The autostart entry; throws VellumError.
     void SetAutoRun(bool on);
@@ -64,6 +66,14 @@ class TFrmConfig : public QDialog {
     void BtnQuickDelClick();
 
   private:
+    struct KeyValue {
+        QByteArray section;
+        QByteArray key;
+        QByteArray value;
+    };
+    // Every key of the dialog with its control's value as written, in the
+    // order OK writes them.
+    QList<KeyValue> dialogValues() const;
     void buildUi();
     QWidget* buildTabBase();
     QWidget* buildTabGetSet();
@@ -78,6 +88,8 @@ class TFrmConfig : public QDialog {
 
     QString m_programDir;
     QList<QByteArray> m_notes;
+    // "Section/Key" -> the value the file holds as far as the dialog knows.
+    QHash<QByteArray, QByteArray> m_written;
 
     QTabWidget* PageConfig = nullptr;
     QPushButton* BtnOK = nullptr;

@@ -31,6 +31,13 @@ void BackgroundSaver::schedule() {
 void BackgroundSaver::startSave() {
     if (isSaving())
         return;
+    // Another writer's version is merged first, so the save replaces only
+    // what it has seen.
+    const QStringList problems = m_store.mergeOutsideChanges({0, 1, 2, 3, 4, 5});
+    if (!problems.isEmpty() && problems != m_lastShown) {
+        m_lastShown = problems;
+        emit saveFailed(problems);
+    }
     m_groups = m_store.snapshot(m_store.dirtyCategories());
     m_firstChange.invalidate();
     if (m_groups.isEmpty())
@@ -53,6 +60,12 @@ void BackgroundSaver::finishSave() {
     m_groups.clear();
     m_result.clear();
     emit saveFinished(categories, failed);
+    if (m_store.changedDuringSave()) {
+        // Another writer came between the merge and the rename: merge again
+        // soon rather than after a new change.
+        m_timer.start(kRetryMs);
+        return;
+    }
     if (failed.isEmpty()) {
         m_lastShown.clear();
     } else if (failed != m_lastShown) {

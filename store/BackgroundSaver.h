@@ -6,6 +6,7 @@
 // thread with the store's atomic writer; the user-interface thread only takes
 // snapshots, which share the records, and never waits on the disk. Never two
 // saves at once: waitUntilIdle() lets the close write after a running save.
+// Each save first merges what other writers changed on disk (TDateMan).
 #include "store/TDateMan.h"
 
 #include <QElapsedTimer>
@@ -19,6 +20,8 @@ class BackgroundSaver : public QObject {
     Q_OBJECT
   public:
     static constexpr int kDelayMs = 8000;
+    // How soon a save that met another writer's change is tried again.
+    static constexpr int kRetryMs = 300;
 
     // Listens to the store's changes; the store must outlive the saver.
     explicit BackgroundSaver(TDateMan& store, int delayMs = kDelayMs, QObject* parent = nullptr);

@@ -133,7 +133,8 @@ QString byteSize(qint64 bytes) {
 
 // Opens without blocking (a FIFO would wait for a writer for ever) and reads
 // the whole regular file. Returns the problem as a Chinese phrase, or empty.
-QString readRegular(const QString& path, QByteArray& data) {
+QString readRegular(const QString& path, QByteArray& data,
+                    std::optional<FileIdentity>* identity = nullptr) {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return QStringLiteral("无法打开（%1）").arg(reason(errno));
@@ -154,6 +155,8 @@ QString readRegular(const QString& path, QByteArray& data) {
         return QStringLiteral("有 %1，超过了本机现在可用的内存（%2），没有读入")
             .arg(byteSize(st.st_size), byteSize(memory));
     }
+    if (identity)
+        *identity = FileIdentity::ofDescriptor(fd);
     qint64 capacity = qMax<qint64>(st.st_size, 0) + 1;
     try {
         data.resize(capacity);
@@ -214,7 +217,7 @@ Loaded load(const QString& path) {
         return loaded;
     }
     QByteArray data;
-    loaded.problem = readRegular(path, data);
+    loaded.problem = readRegular(path, data, &loaded.identity);
     if (!loaded.problem.isEmpty())
         return loaded;
     const void* nul = std::memchr(data.constData(), 0, size_t(data.size()));

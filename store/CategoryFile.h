@@ -2,11 +2,14 @@
 // Category files (and exported ".qre" data files) are code-page text, one post
 // per line. Lines end at CR LF, a lone CR or a lone LF; a NUL ends the text.
 // Written with CR LF after every line, the last included.
+#include "platform/FileIdentity.h"
 #include "store/ProgressIndicator.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
+
+#include <optional>
 
 namespace CategoryFile {
 // What reading a category file found.
@@ -17,6 +20,9 @@ struct Loaded {
     // Why the file was not read faithfully, as a Chinese phrase that follows
     // the file's name ("在第 750 字节处含有空字符…"); empty when it was.
     QString problem;
+    // The file as it was opened: a writer that changes it while it is read
+    // leaves it with another identity, so the change is seen later.
+    std::optional<FileIdentity> identity;
 };
 // Reads a category file without ever blocking: a FIFO, a device, a folder or
 // a dangling link is reported, not read. A NUL byte ends what is read.

@@ -6,6 +6,7 @@
 #include "platform/VellumError.h"
 #include "store/CategoryFile.h"
 #include "store/PostLine.h"
+#include "store/PostMerge.h"
 #include "store/RuleExport.h"
 
 #include <QCoreApplication>
@@ -140,11 +141,17 @@ QMap<int, QString> TDateMan::LoadCategories(const QList<int>& categories) {
 }
 
 QString TDateMan::install(int k, CategoryFile::Loaded loaded) {
-    if (!loaded.exists)
+    // What was read is the base of a later merge with another writer.
+    m_disk[k] = loaded.identity;
+    m_unmergeable[k].clear();
+    if (!loaded.exists) {
+        m_base[k].clear();
         return {};
+    }
     // Only a NUL leaves something readable; anything else keeps the list.
     if (loaded.problem.isEmpty() || !loaded.lines.isEmpty())
         m_lists[k] = std::move(loaded.lines);
+    m_base[k] = m_lists[k];
     m_titleIndex[k].valid = false;
     m_savedVersion[k] = m_version[k];
     m_lockReason[k].clear();
@@ -226,8 +233,103 @@ bool TDateMan::SaveCategory(int k) {
 }
 
 QStringList TDateMan::SaveCategories(const QList<int>& categories) {
-    const QList<SaveGroup> groups = snapshot(categories);
-    return recordSaved(groups, write(groups));
+    QList<int> all;
+    for (int k = 0; k < kCategoryCount; ++k)
+        all << k;
+    // Another writer that keeps changing a file between the merge and the
+    // rename wins a few rounds; after that the categories stay unsaved.
+    constexpr int kRounds = 20;
+    for (int round = 1;; ++round) {
+        QStringList errors = mergeOutsideChanges(all);
+        const QList<SaveGroup> groups = snapshot(categories);
+        errors << recordSaved(groups, write(groups));
+        if (!m_changedDuringSave)
+            return errors;
+        if (round == kRounds) {
+            for (int k : dirtyCategories())
+                errors << QStringLiteral("分类“%1”没有保存：它的文件“%2”一直在被别的程序改写。")
+                              .arg(categoryName(k), categoryPath(k));
+            return errors;
+        }
+    }
+}
+
+QString TDateMan::lockPath() const {
+    return QDir(m_dataDir).filePath(QStringLiteral(".vellum.lock"));
+}
+
+bool TDateMan::changedOnDisk(int k) const {
+    return FileIdentity::ofPath(categoryPath(k)) != m_disk[k];
+}
+
+QStringList TDateMan::mergeOutsideChanges(const QList<int>& categories) {
+    QStringList problems;
+    for (int k : categories) {
+        // A category still being read is never written, and the read records
+        // the version it saw: once the window takes it in (ensureLoaded, which
+        // also reports a file it cannot read), a later change is merged.
+        if (!isLoaded(k))
+            continue;
+        if (isLocked(k))
+            continue;
+        if (!changedOnDisk(k)) {
+            m_unmergeable[k].clear();
+            continue;
+        }
+        CategoryFile::Loaded loaded = CategoryFile::load(categoryPath(k));
+        if (!loaded.exists) {
+            m_unmergeable[k].clear();
+            // Gone: memory holds the posts, and the next save writes them
+            // again. The last version seen stays the base of a later merge.
+            m_disk[k].reset();
+            continue;
+        }
+        if (!loaded.problem.isEmpty()) {
+            m_unmergeable[k] = QStringLiteral("分类“%1”的文件“%2”在别处被改动过，但%3，无法合并；"
+                                              "这个分类的修改暂不保存。")
+                                   .arg(categoryName(k), categoryPath(k), loaded.problem);
+            if (isDirty(k))
+                problems << m_unmergeable[k];
+            continue;
+        }
+        m_unmergeable[k].clear();
+        if (loaded.lines == m_base[k]) {
+            // The same posts written again (a touch, a sync of the same bytes).
+            m_disk[k] = loaded.identity;
+            continue;
+        }
+        OutsideChange change;
+        change.category = k;
+        change.before = m_lists[k];
+        change.reloaded = !isDirty(k);
+        if (change.reloaded) {
+            m_lists[k] = loaded.lines;
+        } else {
+            PostMerge::Result merged = PostMerge::merge(m_base[k], m_lists[k], loaded.lines);
+            m_lists[k] = std::move(merged.lines);
+            change.conflicts = merged.conflicts;
+        }
+        m_base[k] = std::move(loaded.lines);
+        m_disk[k] = loaded.identity;
+        ++m_version[k];
+        if (m_lists[k] == m_base[k])
+            m_savedVersion[k] = m_version[k];
+        if (m_onOutsideChange && change.before != m_lists[k])
+            m_onOutsideChange(change);
+        if (isDirty(k) && m_onChange)
+            m_onChange(k);
+    }
+    return problems;
+}
+
+int TDateMan::mergeConflictCopy(int k, const QList<QByteArray>& copy) {
+    ensureChangeable(k);
+    const QList<QByteArray> missing = PostMerge::missingFrom(m_lists[k], copy);
+    if (missing.isEmpty())
+        return 0;
+    m_lists[k].append(missing);
+    changed(k);
+    return int(missing.size());
 }
 
 QList<TDateMan::SaveGroup> TDateMan::snapshot(const QList<int>& categories) const {
@@ -250,33 +352,78 @@ QList<TDateMan::SaveGroup> TDateMan::snapshot(const QList<int>& categories) cons
     QMap<int, SaveGroup> byRoot;
     for (int k = 0; k < kCategoryCount; ++k) {
         const int root = find(k);
-        if (!wanted[root] || isLocked(k) || !isLoaded(k))
+        if (!wanted[root] || isLocked(k) || !isLoaded(k) || !m_unmergeable[k].isEmpty())
             continue;
-        if (!categories.contains(k) && !isDirty(k))
+        // Only what changed is written: to a sync tool a rewrite of the same
+        // posts is a new version. A missing file asked for is created.
+        if (!isDirty(k) && (!categories.contains(k) || FileIdentity::ofPath(categoryPath(k))))
             continue;
-        byRoot[root].append({k, categoryPath(k), m_lists[k], m_version[k]});
+        byRoot[root].append({k, categoryPath(k), m_lists[k], m_version[k], m_disk[k], lockPath()});
     }
-    return byRoot.values();
+    // Within a group, a file that gains a moved post is renamed before the
+    // file that loses it: a crash between the two renames then leaves the
+    // post in both files rather than in neither.
+    QList<SaveGroup> groups;
+    for (SaveGroup& group : byRoot) {
+        SaveGroup ordered;
+        while (!group.isEmpty()) {
+            qsizetype pick = 0;
+            for (qsizetype i = 0; i < group.size(); ++i) {
+                const bool waits = std::any_of(m_ties.begin(), m_ties.end(), [&](const Tie& t) {
+                    return tieOpen(t) && t.a == group[i].category &&
+                           std::any_of(group.begin(), group.end(),
+                                       [&](const Snapshot& s) { return s.category == t.b; });
+                });
+                if (!waits) {
+                    pick = i;
+                    break;
+                }
+            }
+            ordered.append(group.takeAt(pick));
+        }
+        groups.append(ordered);
+    }
+    return groups;
 }
 
 TDateMan::WriteResult TDateMan::write(const QList<SaveGroup>& groups) {
     QList<QList<StagedWrites::File>> files;
+    QString lock;
     for (const SaveGroup& group : groups) {
         QList<StagedWrites::File> g;
-        for (const Snapshot& s : group)
-            g.append({s.path, &s.lines});
+        for (const Snapshot& s : group) {
+            g.append({s.path, &s.lines, true, s.expected});
+            lock = s.lockPath;
+        }
         files.append(g);
     }
-    return StagedWrites::writeGroups(files, "\r\n");
+    return StagedWrites::writeGroups(files, "\r\n", lock);
 }
 
 QStringList TDateMan::recordSaved(const QList<SaveGroup>& groups, const WriteResult& result) {
     QStringList errors;
+    m_changedDuringSave = false;
     for (qsizetype g = 0; g < groups.size(); ++g) {
-        const QList<StagedWrites::Failure>& failures = result.value(g);
+        const StagedWrites::Outcome outcome = result.value(g);
+        const QList<StagedWrites::Failure>& failures = outcome.failures;
         if (failures.isEmpty()) {
-            for (const Snapshot& s : groups[g])
+            for (qsizetype i = 0; i < groups[g].size(); ++i) {
+                const Snapshot& s = groups[g][i];
                 m_savedVersion[s.category] = qMax(m_savedVersion[s.category], s.version);
+                // Unless a merge ran meanwhile, the file is now what was written.
+                if (m_disk[s.category] == s.expected && i < outcome.written.size()) {
+                    m_base[s.category] = s.lines;
+                    m_disk[s.category] = outcome.written[i];
+                }
+            }
+            continue;
+        }
+        if (std::any_of(failures.begin(), failures.end(), [](const StagedWrites::Failure& f) {
+                return f.error == StagedWrites::kChangedOutside;
+            })) {
+            // Another writer came between the merge and the rename: nothing
+            // of the group was written; it is merged and written again.
+            m_changedDuringSave = true;
             continue;
         }
         QStringList failedNames;

@@ -9,6 +9,14 @@
 // is never written. Every change marks its category unsaved, and categories
 // that one operation changed together (a move) are saved together, all or
 // none, so a failed save never leaves a post in neither file.
+//
+// The program is not the only writer of the category files (a sync tool, an
+// editor, a second machine or instance). The store remembers each file as it
+// last read or wrote it (its identity and its posts). Before a save, a file
+// that changed on disk is read and merged by posts into memory
+// (PostMerge.h); the save then replaces it only while the disk still holds
+// what was merged. A category the program did not change is not rewritten.
+#include "platform/FileIdentity.h"
 #include "platform/StagedWrites.h"
 #include "store/CategoryFile.h"
 #include "store/ProgressIndicator.h"
@@ -35,10 +43,26 @@ class TDateMan {
         QString path;
         QList<QByteArray> lines;
         quint64 version = 0;
+        // The file the lines were merged with (nullopt: there was none); the
+        // write replaces only that version.
+        std::optional<FileIdentity> expected;
+        QString lockPath;
     };
-    // Categories that must reach the disk together.
+    // Categories that must reach the disk together, in the order their files
+    // are renamed: a file that gains a post before the one that loses it.
     using SaveGroup = QList<Snapshot>;
-    using WriteResult = QList<QList<StagedWrites::Failure>>;
+    using WriteResult = QList<StagedWrites::Outcome>;
+
+    // A category whose records another writer's version changed.
+    struct OutsideChange {
+        int category = 0;
+        // The records before; the list and the editor find their post again.
+        QList<QByteArray> before;
+        // Posts changed on both sides, kept in both versions.
+        int conflicts = 0;
+        // There was nothing unsaved: the outside version was simply taken.
+        bool reloaded = false;
+    };
 
     explicit TDateMan(const QString& dataDir);
     ~TDateMan() = default;
@@ -154,6 +178,32 @@ class TDateMan {
     QList<SaveGroup> snapshot(const QList<int>& categories) const;
     static WriteResult write(const QList<SaveGroup>& groups);
     QStringList recordSaved(const QList<SaveGroup>& groups, const WriteResult& result);
+    // True when the last recordSaved() found a file that another writer had
+    // changed after the merge; those categories stay unsaved, to be merged
+    // and written again.
+    bool changedDuringSave() const { return m_changedDuringSave; }
+
+    // --- Other writers ------------------------------------------------------
+    // The file of k differs from what the store last read or wrote (one stat).
+    bool changedOnDisk(int k) const;
+    // The file of k as the store last read or wrote it.
+    const QList<QByteArray>& lastSeen(int k) const { return m_base[k]; }
+    // Reads the files of the given categories that changed on disk and merges
+    // them into memory: without unsaved changes the outside version is taken
+    // as it is. Each category whose records changed is reported to the
+    // outside-change listener. Returns a Chinese message for each file that
+    // changed but could not be read faithfully; its category is not saved
+    // until it can be.
+    QStringList mergeOutsideChanges(const QList<int>& categories);
+    void setOutsideChangeListener(std::function<void(const OutsideChange&)> listener) {
+        m_onOutsideChange = std::move(listener);
+    }
+    // Adds to k the posts of a conflict copy that k does not hold yet.
+    // Returns how many were added.
+    int mergeConflictCopy(int k, const QList<QByteArray>& copy);
+    // The file that instances sharing this data folder lock while they check
+    // and replace a category file.
+    QString lockPath() const;
 
   private:
     // Every operation that changes a category calls ensureChangeable(k)
@@ -193,4 +243,12 @@ class TDateMan {
     bool hasFile(int k) const;
     mutable std::array<TitleIndex, kCategoryCount> m_titleIndex;
     std::function<void(int)> m_onChange;
+    // Each file as last read or written: its posts and its identity.
+    std::array<QList<QByteArray>, kCategoryCount> m_base;
+    std::array<std::optional<FileIdentity>, kCategoryCount> m_disk;
+    // Why an outside version of the file could not be merged; while set, the
+    // category is not written.
+    std::array<QString, kCategoryCount> m_unmergeable;
+    bool m_changedDuringSave = false;
+    std::function<void(const OutsideChange&)> m_onOutsideChange;
 };

@@ -23,9 +23,10 @@ TEST(Lifecycle, SigtermWritesEveryCategoryLikeTheCloseBox) {
     RunningVellum app;
     ASSERT_TRUE(app.start(env)) << app.errors().constData();
     EXPECT_EQ(app.terminate(), 0) << app.errors().constData();
-    EXPECT_EQ(env.readFile("date/Date1.dat"), "a$TCSPLIT$1\r\nb$TCSPLIT$2\r\n");
-    // A hidden category is loaded and saved like the others.
-    EXPECT_EQ(env.readFile("date/Date2.dat"), "hidden$TCSPLIT$x\r\n");
+    // Unchanged categories, hidden or not, are not rewritten; missing ones
+    // are created.
+    EXPECT_EQ(env.readFile("date/Date1.dat"), "a$TCSPLIT$1\nb$TCSPLIT$2");
+    EXPECT_EQ(env.readFile("date/Date2.dat"), hidden);
     for (int k = 3; k <= 6; ++k) {
         const QString f = QString("date/Date%1.dat").arg(k);
         EXPECT_TRUE(env.exists(f)) << f.toStdString();
@@ -70,6 +71,6 @@ TEST(Lifecycle, UnreadableCategorySurvivesStartAndClose) {
     EXPECT_EQ(app.terminate(), 0);
     EXPECT_TRUE(app.errors().contains("Date3.dat")) << app.errors().constData();
     EXPECT_TRUE(QFileInfo(env.dataDir() + "Date3.dat/inside").isDir());
-    EXPECT_EQ(env.readFile("date/Date4.dat"), "d$TCSPLIT$4\r\n");
+    EXPECT_EQ(env.readFile("date/Date4.dat"), "d$TCSPLIT$4\n"); // unchanged, not rewritten
     EXPECT_TRUE(env.exists("date/Date6.dat"));
 }

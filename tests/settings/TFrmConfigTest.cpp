@@ -468,9 +468,8 @@ TEST(TFrmConfig, QuickNotesAreWrittenAtOnce) {
     auto* del = child<QPushButton>(dlg, "BtnQuickDel");
     EXPECT_EQ(numbers->count(), 0);
 
-    add->click(); // empty memo: nothing added, but the file is created
-    EXPECT_TRUE(env.exists("QuickNotes.dat"));
-    EXPECT_EQ(env.readFile("QuickNotes.dat"), QByteArray());
+    add->click(); // empty memo: nothing added, and the notes file is not written
+    EXPECT_FALSE(env.exists("QuickNotes.dat"));
 
     memo->setPlainText(QStringLiteral("ab\ncd"));
     add->click();
@@ -564,4 +563,33 @@ TEST(TFrmConfig, AutostartCaptionSaysLogin) {
     TestEnv env;
     TFrmConfig dlg(env.programDir());
     EXPECT_EQ(child<QCheckBox>(dlg, "CbxAutoRun")->text(), QStringLiteral("登录时自动启动"));
+}
+
+// config.ini may be shared with another machine: OK writes only the keys the
+// user changed, so a key changed there survives an OK here.
+TEST(TFrmConfig, OkWritesOnlyTheKeysTheUserChanged) {
+    TestEnv env;
+    const QByteArray all =
+        "[UBBSet]\r\nUBBUrl=u\r\nUBBImg=i\r\nUBBFlash=f\r\nUBBRm=r\r\nUBBMp=m\r\n"
+        "[PostData]\r\nURL=\r\n[Common]\r\nStayOnTop=1\r\nRunMini=0\r\n"
+        "AutoRun=0\r\nAutoHide=1\r\nSoundOnSucc=0\r\nRetoreMainWin=1\r\n"
+        "NoConvert=0\r\nConvert2UBB=1\r\nClearContentOnGetTitle=0\r\n"
+        "GetAutoSave=1\r\nKeepSubject=1\r\nRandomNote=1\r\nSetClipBoard=0\r\n";
+    env.writeFile("config.ini", all);
+    TFrmConfig dlg(env.programDir());
+    // The other machine changes two keys after the dialog read the file.
+    const IniFile ini(iniPath(env));
+    ini.writeString("UBBSet", "UBBImg", "[pic]$1[/pic]");
+    ini.writeBool("Common", "SoundOnSucc", true);
+    child<QCheckBox>(dlg, "CbxRunMini")->click();
+    child<QLineEdit>(dlg, "EdtUrl")->setText("[link=$1]$2[/link]");
+    clickOk(dlg);
+    EXPECT_EQ(ini.readString("UBBSet", "UBBImg"), "[pic]$1[/pic]");
+    EXPECT_TRUE(ini.readBool("Common", "SoundOnSucc", false));
+    EXPECT_TRUE(ini.readBool("Common", "RunMini", false));
+    EXPECT_EQ(ini.readString("UBBSet", "UBBUrl"), "[link=$1]$2[/link]");
+    // An OK that changed nothing leaves the file as it is.
+    const QByteArray before = env.readFile("config.ini");
+    clickOk(dlg);
+    EXPECT_EQ(env.readFile("config.ini"), before);
 }

@@ -45,6 +45,11 @@ TEST(CategoryFile, LoadAndSaveKeepEveryByteButTheBreaks) {
     ASSERT_EQ(store.LoadCategory(1), 5);
     EXPECT_EQ(store.record(1, 1), "");
     EXPECT_EQ(store.record(1, 3), "bad \x81\xff\x80 bytes$TCSPLIT$\xfe");
+    // Saved unchanged, the file is left as it is; once changed, it is
+    // written in the file format.
+    store.SaveCategory(1);
+    EXPECT_EQ(env.readFile("date/Date2.dat"), original);
+    store.ReplaceRecord(store.record(1, 0), 0, 1);
     store.SaveCategory(1);
     EXPECT_EQ(env.readFile("date/Date2.dat"), "\xd6\xd0\xce\xc4$TCSPLIT$\xc4\xda\xc8\xdd$1310$x\r\n"
                                               "\r\n"
@@ -122,7 +127,8 @@ TEST(CategoryFile, AllCategoriesLoadAndSaveTogetherWithErrorsKeptApart) {
     // The unreadable category is locked: it is skipped, not reported again.
     EXPECT_TRUE(store.isLocked(2));
     EXPECT_TRUE(store.SaveCategories({0, 1, 2, 3, 4, 5}).isEmpty());
-    EXPECT_EQ(env.readFile("date/Date1.dat"), "a$TCSPLIT$1\r\nb$TCSPLIT$2\r\n");
+    // Unchanged, so not rewritten.
+    EXPECT_EQ(env.readFile("date/Date1.dat"), "a$TCSPLIT$1\nb$TCSPLIT$2");
     EXPECT_TRUE(QFileInfo(env.dataDir() + "Date2.dat").isSymLink());
     EXPECT_EQ(env.readFile("real/Date2.dat"), "linked$TCSPLIT$x\r\nnew$TCSPLIT$post\r\n");
     EXPECT_EQ(env.readFile("date/Date4.dat"), "");
