@@ -268,8 +268,9 @@ TEST(DateMan, DeferredCategoriesAreNeverWrittenUnread) {
         store.deferLoading({1, 2});
         EXPECT_FALSE(store.isLoaded(1));
         EXPECT_TRUE(store.isLoaded(2)); // no file
-        if (use)
+        if (use) {
             EXPECT_EQ(store.AddRecord("new$TCSPLIT$2", 1), 1);
+        }
         EXPECT_TRUE(store.SaveCategories({0, 1, 2, 3, 4, 5}).isEmpty());
         EXPECT_EQ(env.readFile("date/Date2.dat"),
                   use ? "kept$TCSPLIT$1\r\nnew$TCSPLIT$2\r\n" : "kept$TCSPLIT$1\r\n");
