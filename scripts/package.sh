@@ -55,6 +55,7 @@ expected=(
   /usr/share/vellum/vellum-bridge.xpi
   /usr/share/vellum/browser-extension/manifest.json
   /usr/share/vellum/browser-extension/GetTitle.htm
+  /usr/share/vellum/help/index.html
   /etc/chromium/native-messaging-hosts/vellum.browser_host.json
   /etc/opt/chrome/native-messaging-hosts/vellum.browser_host.json
   /usr/lib/mozilla/native-messaging-hosts/vellum.browser_host.json

@@ -5,6 +5,7 @@
 // whoever registers it, so nothing outside the machine is linked.
 #include "platform/Paths.h"
 
+#include <QFileInfo>
 #include <QString>
 #include <QUrl>
 
@@ -14,8 +15,13 @@ inline constexpr char HelpPage[] = "help/index.html";
 // Sections of the page.
 inline constexpr char ExtensionSection[] = "extension";
 
+// The program folder's own page; installed, the shipped one under the prefix.
 inline QString helpPagePath() {
-    return Paths::programDir() + QString::fromLatin1(HelpPage);
+    const QString own = Paths::programDir() + QString::fromLatin1(HelpPage);
+    const QString shipped = Paths::installedDataDir();
+    if (shipped.isEmpty() || QFileInfo::exists(own))
+        return own;
+    return shipped + QString::fromLatin1(HelpPage);
 }
 inline QUrl helpPage(const QString& section = QString()) {
     QUrl url = QUrl::fromLocalFile(helpPagePath());

@@ -57,6 +57,8 @@ TEST(InstalledLayout, FirstStartMakesTheUserFolderAndEverythingNamesTheInstalled
     EXPECT_TRUE(readAll(folder + "config.ini").startsWith(readAll(shared + "config.ini")));
     EXPECT_TRUE(QFileInfo(folder + "date").isDir());
     EXPECT_FALSE(QFileInfo::exists(env.programDir() + "config.ini"));
+    // The help page that the tray, the toolbar and the about box open.
+    EXPECT_TRUE(QFileInfo::exists(shared + "help/index.html"));
 
     QString error;
     for (const QByteArray command : {"BBSGETTITLE:安装后的标题", "BBSGETCONTENT:安装后的内容"})
