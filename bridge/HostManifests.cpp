@@ -57,9 +57,9 @@ void write(const QString& hostPath) {
         current.close();
         QString error;
         if (!QDir().mkpath(folder(browser)))
-            error = QStringLiteral("Unable to create %1").arg(folder(browser));
+            error = QStringLiteral("无法创建浏览器扩展的连接文件夹 %1").arg(folder(browser));
         else if (!AtomicFile::write(file, text, &error) && error.isEmpty())
-            error = QStringLiteral("Unable to write to %1").arg(file);
+            error = QStringLiteral("无法写入浏览器扩展的连接文件 %1").arg(file);
         if (!error.isEmpty() && firstError.isEmpty())
             firstError = error;
     }

@@ -410,22 +410,22 @@ void setValues(Hive hive, const std::vector<Write>& writes) {
 void deleteValue(Hive hive, const QString& key, const QString& name) {
     HiveFile file(hive);
     if (!file.load())
-        throw VellumError(QStringLiteral("Failed to delete '%1'").arg(name));
+        throw VellumError(QStringLiteral("无法从设置存储中删除“%1”").arg(name));
     Section* s = file.find(key);
     if (!s)
         return;
     const auto before = s->values.size();
     std::erase_if(s->values, [&](const Value& v) { return sameName(v.name, name); });
     if (s->values.size() != before)
-        file.save(QStringLiteral("Failed to delete '%1'").arg(name));
+        file.save(QStringLiteral("无法从设置存储中删除“%1”").arg(name));
 }
 
 void deleteKey(Hive hive, const QString& key) {
     HiveFile file(hive);
     if (!file.load())
-        throw VellumError(QStringLiteral("Failed to delete '%1'").arg(key));
+        throw VellumError(QStringLiteral("无法从设置存储中删除“%1”").arg(key));
     if (file.removeKey(key))
-        file.save(QStringLiteral("Failed to delete '%1'").arg(key));
+        file.save(QStringLiteral("无法从设置存储中删除“%1”").arg(key));
 }
 
 std::optional<QString> readString(Hive hive, const QString& key, const QString& name) {
