@@ -17,10 +17,10 @@ NOT_A_CONTROL = {R.INVALID, R.UNKNOWN, R.FILLER, R.PANEL, R.LABEL, R.REDUNDANT_O
 
 MAIN_WINDOW = [
     ("新建帖子", BUTTON), ("保存当前帖子", BUTTON), ("删除当前贴子", BUTTON),
-    ("参数设置", BUTTON), ("关于软件", BUTTON), ("欢迎访问官方论坛", BUTTON),
+    ("参数设置", BUTTON), ("关于软件", BUTTON), ("查看使用帮助", BUTTON),
     ("远程提交", BUTTON), ("插入链接", BUTTON), ("插入图片", BUTTON),
     ("插入Flash动画", BUTTON), ("插入Real Player视频", BUTTON),
-    ("插入Media Player视频", BUTTON), ("在IE中预览帖子", BUTTON), ("窗体停靠模式", BUTTON),
+    ("插入Media Player视频", BUTTON), ("在浏览器中预览帖子", BUTTON), ("窗体停靠模式", BUTTON),
     ("标题：", TEXT | {R.LABEL}), ("帖子分类", {R.PAGE_TAB_LIST}),
     ("原创", {R.PAGE_TAB}), ("转载", {R.PAGE_TAB}), ("第一帖", {R.LIST_ITEM}),
     ("（无标题）", {R.LIST_ITEM}),

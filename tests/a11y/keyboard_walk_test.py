@@ -82,7 +82,10 @@ def main(exe):
         # The notice is heard as it appears, the focus staying in the window.
         events.wait_heard("object:state-changed:showing", R.NOTIFICATION, "帖子已保存!")
 
-        # Find it through the list's menu (the Menu key).
+        # Find it through the list's menu (the Menu key). The save selected
+        # the new row, which the list announces; the focus is still on the
+        # button, so move on from there first.
+        keys("Tab")
         tab_to(events, "原创", {R.LIST})
         keys("Menu")
         menu_pick(events, "查找帖子")

@@ -70,6 +70,8 @@ TEST_F(StartUpFaults, EachOddFileIsNamedAndTheOtherCategoriesStart) {
         const QStringList seen = startAndCollectBoxes([this] { start(); });
         ASSERT_EQ(seen.size(), 1) << seen.join("\n---\n").toStdString();
         EXPECT_TRUE(seen[0].contains(c.expected)) << seen[0].toStdString();
+        // The other categories are read right after the window shows.
+        win->store().ensureLoaded(1);
         EXPECT_EQ(win->store().RecordCount(1), 1);
         // Ended as a signal ends it: a settings file that cannot be written
         // would otherwise ask at the close.

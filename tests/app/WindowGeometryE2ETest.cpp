@@ -38,8 +38,12 @@ class XDisplay {
     QString window() {
         for (int i = 0; i < 100; ++i) {
             const QStringList ids = visibleWindows();
-            if (ids.size() == 1)
+            if (ids.size() == 1) {
+                // A form switch asks the window manager once more for its
+                // place 150 ms after showing; the test moves it after that.
+                QThread::msleep(400);
                 return ids[0];
+            }
             QThread::msleep(100);
         }
         return {};
