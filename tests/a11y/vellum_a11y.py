@@ -60,7 +60,7 @@ class Vellum:
         time.sleep(0.5)
         self.proc = subprocess.Popen([exe], env=env, stderr=open(self.stderr_path, "wb"))
         wait_for(lambda: b"window shown" in self.errors(), 90, "the window to show")
-        self.app = wait_for(self._find_app, 30, "the program on the accessibility bus")
+        self.app = wait_for(self._find_app, 90, "the program on the accessibility bus")
 
     def errors(self):
         with open(self.stderr_path, "rb") as f:
