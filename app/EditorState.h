@@ -81,6 +81,9 @@ class EditorState {
     // post, or hold anything for a post that is not stored.
     bool unsaved(const QString& title, const QString& content) const;
     bool contentUnsaved(const QString& content) const { return content != m_baseContent; }
+    // A content whose length differs from the stored one is unsaved whatever
+    // it holds: answered without the text of a long content.
+    bool contentLengthDiffers(qsizetype length) const { return length != m_baseContent.size(); }
     // The command must ask before it goes on.
     bool mustAsk(Action action, const QString& title, const QString& content) const;
 

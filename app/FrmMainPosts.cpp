@@ -12,6 +12,7 @@
 #include "platform/SharedTextBlock.h"
 #include "store/PostLine.h"
 #include "store/TDateMan.h"
+#include "ui/LongLineWrap.h"
 #include "ui/MultiRowTabHeader.h"
 #include "ui/ToastPopup.h"
 
@@ -23,16 +24,34 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include <algorithm>
+
 #include <cstdio>
 
 namespace {
 // Every line break of any kind (CR LF, lone CR, lone LF) becomes lineBreak.
-QString withBreaks(QString text, const QString& lineBreak) {
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    if (lineBreak != QLatin1String("\n"))
-        text.replace(QLatin1Char('\n'), lineBreak);
-    return text;
+// One pass, as the content can be megabytes: CR LF, CR and LF each become
+// one lineBreak.
+QString withBreaks(const QString& text, QStringView lineBreak) {
+    const auto isBreak = [](QChar c) { return c == u'\n' || c == u'\r'; };
+    const qsizetype breaks = std::count_if(text.cbegin(), text.cend(), isBreak);
+    if (breaks == 0)
+        return text;
+    QString out;
+    out.reserve(text.size() + breaks * (lineBreak.size() - 1));
+    const QChar* run = text.constData();
+    const QChar* const end = run + text.size();
+    for (const QChar* p = run; p < end; ++p) {
+        if (!isBreak(*p))
+            continue;
+        out.append(run, p - run);
+        out.append(lineBreak);
+        if (*p == u'\r' && p + 1 < end && p[1] == u'\n')
+            ++p;
+        run = p + 1;
+    }
+    out.append(run, end - run);
+    return out;
 }
 } // namespace
 
@@ -421,12 +440,20 @@ void TFrmMain::setEditorMode(const QString& mode) {
     updateEditorStatus();
 }
 
+// The memo's text is asked at every keystroke: its length comes first, so
+// a long content is copied only when the length alone does not settle it.
+qsizetype TFrmMain::contentLength() const {
+    return meoContent->document()->characterCount() - 1;
+}
+
 bool TFrmMain::editorUnsaved() const {
-    return m_editor.unsaved(edtTitle->text(), meoContent->toPlainText());
+    return m_editor.contentLengthDiffers(contentLength()) ||
+           m_editor.unsaved(edtTitle->text(), meoContent->toPlainText());
 }
 
 bool TFrmMain::contentUnsaved() const {
-    return m_editor.contentUnsaved(meoContent->toPlainText());
+    return m_editor.contentLengthDiffers(contentLength()) ||
+           m_editor.contentUnsaved(meoContent->toPlainText());
 }
 
 void TFrmMain::updateEditorStatus() {
@@ -450,20 +477,22 @@ void TFrmMain::setStatusText(const QString& text) {
 // A title is one line: each break of any kind becomes one blank. A pasted
 // title can hold breaks, so the text is also cleaned where it is taken.
 QString TFrmMain::titleText() const {
-    return withBreaks(edtTitle->text(), QStringLiteral(" "));
+    return withBreaks(edtTitle->text(), u" ");
 }
 
 void TFrmMain::setTitleText(const QString& text) {
-    edtTitle->setText(withBreaks(text, QStringLiteral(" ")));
+    edtTitle->setText(withBreaks(text, u" "));
 }
 
 // Posts hold CR LF between lines; the memo holds LF.
 QString TFrmMain::contentText() const {
-    return withBreaks(meoContent->toPlainText(), QStringLiteral("\r\n"));
+    return withBreaks(meoContent->toPlainText(), u"\r\n");
 }
 
 void TFrmMain::setContentText(const QString& text) {
-    meoContent->setPlainText(withBreaks(text, QStringLiteral("\n")));
+    const QString memoText = withBreaks(text, u"\n");
+    LongLineWrap::prepareFor(meoContent, memoText);
+    meoContent->setPlainText(memoText);
 }
 
 void TFrmMain::PublishPost(const QString& title, const QString& content) {

@@ -6,6 +6,7 @@
 #include "net/TFormPicList.h"
 #include "platform/SoundPlayer.h"
 #include "store/TDateMan.h"
+#include "ui/LongLineWrap.h"
 
 #include <QPlainTextEdit>
 #include <QTimer>
@@ -20,6 +21,7 @@ QString MainCaptureHost::contentText() const {
     return m_win.contentText();
 }
 void MainCaptureHost::appendContentLine(const QString& line) {
+    LongLineWrap::prepareFor(m_win.meoContent, line);
     AppendContentLine(m_win.meoContent, line);
 }
 void MainCaptureHost::clearContent() {

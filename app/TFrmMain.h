@@ -128,6 +128,7 @@ class TFrmMain : public QWidget {
     // text of a post not stored yet.
     bool editorUnsaved() const;
     bool contentUnsaved() const;
+    qsizetype contentLength() const;
     QString statusText() const;
     void setStatusText(const QString& text);
     // Status bar panel 1: the outcome of the last command.

@@ -140,7 +140,10 @@ void CapturePoll::runCommand(const QString& text, Source source) {
         break;
     }
 
-    m_host.publishPost(m_host.titleText(), m_host.contentText());
+    // Read once: a captured content can be megabytes.
+    const QString title = m_host.titleText();
+    const QString content = m_host.contentText();
+    m_host.publishPost(title, content);
     // Also removes what publishing may have put there: after a command the
     // clipboard is always empty. A queued command never came from the
     // clipboard, so what is there belongs to the user.
@@ -150,7 +153,7 @@ void CapturePoll::runCommand(const QString& text, Source source) {
     }
 
     const TSettingsMirror& settings = m_host.settings();
-    if (settings.SoundOnSucc && (!m_host.titleText().isEmpty() || !m_host.contentText().isEmpty()))
+    if (settings.SoundOnSucc && (!title.isEmpty() || !content.isEmpty()))
         m_host.playSuccessSound();
     if (m_host.settings().RetoreMainWin)
         m_host.restoreMainWindow();
@@ -216,10 +219,11 @@ void CapturePoll::captureContent(const QString& payload) {
     const bool maySave = m_host.capturedTitle() && m_host.settings().GetAutoSave;
     const QString before = maySave ? m_host.contentText() : QString();
     m_host.appendContentLine(payload);
+    if (!maySave)
+        return;
     const QString title = m_host.titleText();
     const QString content = m_host.contentText();
-    if (!title.isEmpty() && !content.isEmpty() && m_host.capturedTitle() &&
-        m_host.settings().GetAutoSave)
+    if (!title.isEmpty() && !content.isEmpty())
         autoSave(title, content, before);
 }
 

@@ -5,12 +5,20 @@
 #include <QTextDocument>
 
 namespace {
-bool anyLongBlock(QTextBlock from, const QTextBlock& last) {
-    for (QTextBlock b = from; b.isValid(); b = b.next()) {
-        if (b.length() > LongLineWrap::kLongLine)
+// Whether a block longer than kLongLine starts between the positions. Each
+// step looks kLongLine characters ahead: the blocks it passes over are
+// shorter than that, so a text of many short lines costs one lookup per
+// kLongLine characters, not one per line.
+bool anyLongBlock(const QTextDocument* doc, int from, int to) {
+    const int end = doc->characterCount();
+    for (QTextBlock b = doc->findBlock(from); b.isValid() && b.position() <= to;) {
+        const int ahead = b.position() + LongLineWrap::kLongLine;
+        if (ahead >= end)
+            return false;
+        const QTextBlock next = doc->findBlock(ahead);
+        if (next == b)
             return true;
-        if (b == last)
-            break;
+        b = next;
     }
     return false;
 }
@@ -37,15 +45,29 @@ void install(QPlainTextEdit* memo) {
     // sees the long line.
     QObject::connect(doc, &QTextDocument::contentsChange, memo,
                      [memo, doc](int position, int, int added) {
-                         if (wrapsAnywhere(memo)) {
-                             setAnywhere(memo, anyLongBlock(doc->begin(), QTextBlock()));
-                             return;
-                         }
-                         const QTextBlock first = doc->findBlock(position);
-                         const QTextBlock last = doc->findBlock(position + added);
-                         if (anyLongBlock(first, last))
+                         if (wrapsAnywhere(memo))
+                             setAnywhere(memo, anyLongBlock(doc, 0, doc->characterCount()));
+                         else if (anyLongBlock(doc, position, position + added))
                              setAnywhere(memo, true);
                      });
+}
+
+void prepareFor(QPlainTextEdit* memo, QStringView text) {
+    if (text.size() <= kLongLine || wrapsAnywhere(memo))
+        return;
+    // A line of the text that meets the memo's last line may be shorter than
+    // the limit and still make it long; the change itself catches that one.
+    qsizetype start = 0;
+    while (start < text.size()) {
+        qsizetype end = start;
+        while (end < text.size() && text[end] != u'\n' && text[end] != u'\r')
+            ++end;
+        if (end - start >= kLongLine) {
+            setAnywhere(memo, true);
+            return;
+        }
+        start = end + 1;
+    }
 }
 
 bool wrapsAnywhere(const QPlainTextEdit* memo) {

@@ -9,11 +9,17 @@
 // is never changed. Shaping is skipped where the script does not need it
 // (Latin, Chinese), which halves the layout of a long text, and the vertical
 // scroll bar stays, so its arrival does not lay the text out a second time.
+#include <QStringView>
+
 class QPlainTextEdit;
 
 namespace LongLineWrap {
 inline constexpr int kLongLine = 10000;
 void install(QPlainTextEdit* memo);
+// Before a text known to the caller goes in: a long line in it turns the
+// memo to wrap anywhere first. Turned afterwards, the memo would lay the
+// long line out twice, once in each mode.
+void prepareFor(QPlainTextEdit* memo, QStringView text);
 // Whether the memo currently wraps anywhere because of a long line.
 bool wrapsAnywhere(const QPlainTextEdit* memo);
 } // namespace LongLineWrap

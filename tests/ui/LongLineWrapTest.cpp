@@ -4,6 +4,7 @@
 
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextCursor>
 
 #include <gtest/gtest.h>
@@ -47,6 +48,37 @@ TEST(LongLineWrap, LongLinesWrapAnywhereAndTheTextStaysExact) {
          [&](QPlainTextEdit& m) {
              m.setPlainText(longLine(limit * 3));
              m.setPlainText("short again");
+         },
+         false},
+        {"many short lines, far more text than the limit",
+         [&](QPlainTextEdit& m) { m.setPlainText(QString("0123456789\n").repeated(limit)); },
+         false},
+        {"a long line behind thousands of short ones",
+         [&](QPlainTextEdit& m) {
+             append(m, QString("short\n").repeated(5000) + longLine(limit + 1) + "\nend");
+         },
+         true},
+        {"a line typed past the limit",
+         [&](QPlainTextEdit& m) {
+             m.setPlainText("a\n" + longLine(limit - 1) + "\nb");
+             QTextCursor c(m.document()->findBlockByNumber(1));
+             c.movePosition(QTextCursor::EndOfBlock);
+             c.insertText("zz");
+         },
+         true},
+        {"prepared for a long line",
+         [&](QPlainTextEdit& m) {
+             const QString text = "a\r\n" + longLine(limit) + "\rb";
+             LongLineWrap::prepareFor(&m, text);
+             append(m, text);
+         },
+         true},
+        {"prepared for many short lines",
+         [&](QPlainTextEdit& m) {
+             const QString text = QString("0123456789\r\n").repeated(limit);
+             LongLineWrap::prepareFor(&m, text);
+             EXPECT_FALSE(LongLineWrap::wrapsAnywhere(&m));
+             append(m, text);
          },
          false},
         {"a long line among many",
