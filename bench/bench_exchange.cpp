@@ -45,13 +45,12 @@ int main(int argc, char** argv) {
     const QByteArray rule = qgetenv(sql ? "VELLUM_BENCH_SQL_RULE" : "VELLUM_BENCH_PLAIN_RULE");
     if (flush)
         return store.ExportWithRule(0, out, rule, sql, nullptr) > 0 ? 0 : 1;
-    QList<QByteArray> pieces;
-    ExpandRuleInRuns(store.Records(0), rule, sql, pieces);
     QFile file(out);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
         return 1;
-    for (const QByteArray& piece : pieces)
-        if (file.write(piece) != piece.size())
-            return 1;
-    return 0;
+    bool written = true;
+    ExpandRuleStreamed(store.Records(0), rule, sql, [&](QByteArrayView piece) {
+        return written = file.write(piece.data(), piece.size()) == piece.size();
+    });
+    return written ? 0 : 1;
 }

@@ -116,10 +116,8 @@ StagedWrites::Staged StagedWrites::stageFile(const QString& path, const QList<QB
     return s;
 }
 
-int StagedWrites::tryStage(const QString& path, const QList<QByteArray>& pieces,
-                           QByteArrayView terminator, Staged& s, const Progress& progress) {
+int StagedWrites::openTemp(const QString& path, Staged& s) {
     s.target = realTarget(path);
-    const QByteArray target = QFile::encodeName(s.target);
     for (int attempt = 0; s.fd < 0; ++attempt) {
         s.temp = s.target + QStringLiteral(".%1-%2.tmp").arg(::getpid()).arg(attempt);
         s.fd = ::open(QFile::encodeName(s.temp).constData(),
@@ -129,9 +127,44 @@ int StagedWrites::tryStage(const QString& path, const QList<QByteArray>& pieces,
     }
     // The new file keeps the old one's permissions.
     struct stat st {};
-    if (::stat(target.constData(), &st) == 0)
+    if (::stat(QFile::encodeName(s.target).constData(), &st) == 0)
         ::fchmod(s.fd, st.st_mode & 07777);
+    return 0;
+}
 
+int StagedWrites::abandon(Staged& s, int error) {
+    ::close(s.fd);
+    ::unlink(QFile::encodeName(s.temp).constData());
+    s.fd = -1;
+    return error;
+}
+
+void StagedWrites::stageStream(const QString& path,
+                               const std::function<void(const Writer&)>& fill) {
+    Staged s;
+    if (const int error = openTemp(path, s))
+        throw VellumError(failure(path, error));
+    int error = 0;
+    try {
+        fill([&](QByteArrayView bytes) {
+            if (error == 0 && !writeAll(s.fd, bytes.data(), bytes.size()))
+                error = errno;
+            return error == 0;
+        });
+    } catch (...) {
+        abandon(s, 0);
+        throw;
+    }
+    if (error != 0)
+        throw VellumError(failure(path, abandon(s, error)));
+    ::sync_file_range(s.fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+    m_staged.append(s);
+}
+
+int StagedWrites::tryStage(const QString& path, const QList<QByteArray>& pieces,
+                           QByteArrayView terminator, Staged& s, const Progress& progress) {
+    if (const int error = openTemp(path, s))
+        return error;
     int error = 0;
     // Small pieces are gathered into large blocks (one write per line is
     // slow); a large piece goes out as it is, without a copy.
@@ -166,12 +199,8 @@ int StagedWrites::tryStage(const QString& path, const QList<QByteArray>& pieces,
     flush();
     if (progress && error == 0)
         progress(done);
-    if (error != 0) {
-        ::close(s.fd);
-        ::unlink(QFile::encodeName(s.temp).constData());
-        s.fd = -1;
-        return error;
-    }
+    if (error != 0)
+        return abandon(s, error);
     // The disk starts on this file while the next one is being written.
     ::sync_file_range(s.fd, 0, 0, SYNC_FILE_RANGE_WRITE);
     return 0;

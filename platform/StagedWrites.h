@@ -58,6 +58,13 @@ class StagedWrites {
     // beside path. Throws VellumError (and leaves nothing behind) on failure.
     void stage(const QString& path, const QList<QByteArray>& pieces, QByteArrayView terminator = {},
                const Progress& progress = {});
+    // Hands a writer to fill, which passes it the file's bytes in order; the
+    // writer returns false once writing failed, and fill stops then. The
+    // bytes go to a temporary file beside path, as stage() writes them.
+    // Throws VellumError (and leaves nothing behind) when writing failed, and
+    // passes on what fill throws, also leaving nothing behind.
+    using Writer = std::function<bool(QByteArrayView)>;
+    void stageStream(const QString& path, const std::function<void(const Writer&)>& fill);
     // Flushes and renames every staged file, in the order staged. Returns the
     // message of each file that failed; its old file stays as it was.
     QStringList commit();
@@ -96,6 +103,10 @@ class StagedWrites {
     // Returns 0, or the errno of the failure (nothing is left behind then).
     static int tryStage(const QString& path, const QList<QByteArray>& pieces,
                         QByteArrayView terminator, Staged& s, const Progress& progress = {});
+    // Creates the temporary file beside path; 0 or the errno.
+    static int openTemp(const QString& path, Staged& s);
+    // Closes and removes the temporary file and returns error.
+    static int abandon(Staged& s, int error);
     static void discard(QList<Staged>& staged);
     // Puts the temporary file on the disk and closes it; 0 or the errno.
     static int flushAndClose(Staged& s);

@@ -1,13 +1,16 @@
 #include "store/RuleExport.h"
 
 #include "platform/AnsiCodePage.h"
+#include "platform/StagedWrites.h"
+#include "platform/VellumError.h"
 #include "store/CategoryFile.h"
 #include "store/PostLine.h"
 
 #include <algorithm>
-#include <atomic>
+#include <condition_variable>
 #include <cstring>
-#include <future>
+#include <exception>
+#include <mutex>
 #include <thread>
 #include <vector>
 #ifdef __SSE2__
@@ -196,14 +199,17 @@ int ExpandRule(const QList<QByteArray>& lines, const QByteArray& rule, bool sql,
     return written;
 }
 
-int ExpandRuleInRuns(const QList<QByteArray>& lines, const QByteArray& rule, bool sql,
-                     QList<QByteArray>& pieces, ProgressIndicator* progress) {
+int ExpandRuleStreamed(const QList<QByteArray>& lines, const QByteArray& rule, bool sql,
+                       const std::function<bool(QByteArrayView)>& write,
+                       ProgressIndicator* progress) {
     if (progress) {
         progress->setMinimum(0);
         progress->setMaximum(int(lines.size()));
     }
-    // The posts are cut into runs of a few megabytes that the cores expand
-    // in turn; the expansions go to the file in order, without being joined.
+    // The posts are cut into runs of a few megabytes that helper threads
+    // expand in turn, each into a buffer of a small ring that is used again
+    // and again; this thread hands the buffers to write in order. Fresh
+    // memory costs the system more than the expansion itself.
     constexpr qsizetype kRunBytes = 4 << 20;
     std::vector<qsizetype> bounds{0};
     qsizetype bytes = 0;
@@ -217,53 +223,118 @@ int ExpandRuleInRuns(const QList<QByteArray>& lines, const QByteArray& rule, boo
     if (bounds.back() != lines.size())
         bounds.push_back(lines.size());
     const size_t runs = bounds.size() - 1;
-    std::vector<QByteArray> outputs(runs);
-    std::vector<int> counts(runs, 0);
-    std::atomic<size_t> nextRun{0};
-    std::atomic<int> postsDone{0};
-    const auto expand = [&](bool reports) {
-        RuleExpander expander(rule, sql);
-        for (size_t r; (r = nextRun.fetch_add(1)) < runs;) {
-            QByteArray& out = outputs[r];
-            qsizetype estimate = 0;
-            for (qsizetype i = bounds[r]; i < bounds[r + 1]; ++i)
-                estimate += lines[i].size() + rule.size() + 2;
-            out.reserve(estimate);
-            int written = 0;
-            for (qsizetype i = bounds[r]; i < bounds[r + 1]; ++i)
-                written += expander.appendPost(out, lines[i]) ? 1 : 0;
-            counts[r] = written;
-            postsDone.fetch_add(written);
-            // Only the calling thread may move the progress.
-            if (reports && progress)
-                progress->setPosition(postsDone.load());
-        }
+
+    struct Slot {
+        QByteArray out;
+        int written = 0;
+        bool ready = false;
     };
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const int helpers = runs > 1 ? int(std::min(3u, cores - 1)) : 0;
-    std::vector<std::future<void>> jobs;
-    for (int h = 0; h < helpers; ++h)
-        jobs.push_back(std::async(std::launch::async, expand, false));
-    expand(true);
-    for (auto& job : jobs)
-        job.get();
+    const unsigned helpers = std::min({4u, cores, unsigned(std::max<size_t>(runs, 1))});
+    std::vector<Slot> ring(2 * helpers);
+    std::mutex mutex;
+    std::condition_variable changed;
+    size_t nextRun = 0; // the next run a helper takes
+    size_t handed = 0;  // the runs written so far
+    bool stop = false;
+    std::exception_ptr failure;
+
+    const auto expand = [&] {
+        RuleExpander expander(rule, sql);
+        for (;;) {
+            size_t r = 0;
+            {
+                std::unique_lock lock(mutex);
+                // A run's slot is free once the run a ring before it is written.
+                changed.wait(lock, [&] {
+                    return stop || nextRun >= runs || nextRun < handed + ring.size();
+                });
+                if (stop || nextRun >= runs)
+                    return;
+                r = nextRun++;
+            }
+            Slot& slot = ring[r % ring.size()];
+            try {
+                slot.out.resize(0);
+                qsizetype estimate = 0;
+                for (qsizetype i = bounds[r]; i < bounds[r + 1]; ++i)
+                    estimate += lines[i].size() + rule.size() + 2;
+                slot.out.reserve(estimate);
+                int written = 0;
+                for (qsizetype i = bounds[r]; i < bounds[r + 1]; ++i)
+                    written += expander.appendPost(slot.out, lines[i]) ? 1 : 0;
+                slot.written = written;
+            } catch (...) {
+                const std::lock_guard lock(mutex);
+                if (!failure)
+                    failure = std::current_exception();
+                stop = true;
+                changed.notify_all();
+                return;
+            }
+            const std::lock_guard lock(mutex);
+            slot.ready = true;
+            changed.notify_all();
+        }
+    };
+    std::vector<std::thread> threads;
+    for (unsigned h = 0; h < helpers; ++h)
+        threads.emplace_back(expand);
+
     int written = 0;
-    pieces.reserve(pieces.size() + qsizetype(runs));
-    for (size_t r = 0; r < runs; ++r) {
-        written += counts[r];
-        if (!outputs[r].isEmpty())
-            pieces.append(std::move(outputs[r]));
+    for (size_t w = 0; w < runs; ++w) {
+        Slot& slot = ring[w % ring.size()];
+        {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return slot.ready || stop; });
+            if (!slot.ready)
+                break;
+        }
+        const bool ok = slot.out.isEmpty() || write(slot.out);
+        written += slot.written;
+        if (progress)
+            progress->setPosition(written);
+        const std::lock_guard lock(mutex);
+        slot.ready = false;
+        handed = w + 1;
+        stop = stop || !ok;
+        changed.notify_all();
+        if (stop)
+            break;
     }
-    if (progress)
-        progress->setPosition(written);
+    {
+        const std::lock_guard lock(mutex);
+        stop = true;
+        changed.notify_all();
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    if (failure)
+        std::rethrow_exception(failure);
     return written;
 }
 
 int ExportRuleToFile(const QList<QByteArray>& lines, const QString& path, const QByteArray& rule,
                      bool sql, ProgressIndicator* progress) {
-    QList<QByteArray> pieces;
-    const int written = ExpandRuleInRuns(lines, rule, sql, pieces, progress);
-    if (written > 0)
-        CategoryFile::writePieces(path, pieces);
+    // Without a single post no file is created or touched.
+    const bool anyPost = std::any_of(lines.cbegin(), lines.cend(), [](const QByteArray& line) {
+        return line.contains(QByteArrayView(kPostSeparator));
+    });
+    if (!anyPost) {
+        if (progress) {
+            progress->setMinimum(0);
+            progress->setMaximum(int(lines.size()));
+            progress->setPosition(0);
+        }
+        return 0;
+    }
+    StagedWrites writes;
+    int written = 0;
+    writes.stageStream(path, [&](const StagedWrites::Writer& write) {
+        written = ExpandRuleStreamed(lines, rule, sql, write, progress);
+    });
+    const QStringList errors = writes.commit();
+    if (!errors.isEmpty())
+        throw VellumError(errors.first());
     return written;
 }

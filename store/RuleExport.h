@@ -16,6 +16,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 class RuleExpander {
   public:
     RuleExpander(const QByteArray& rule, bool sql);
@@ -43,13 +45,16 @@ void AppendSqlEscaped(QByteArray& out, QByteArrayView text, bool breaks);
 int ExpandRule(const QList<QByteArray>& lines, const QByteArray& rule, bool sql, QByteArray& out,
                ProgressIndicator* progress = nullptr);
 
-// ExpandRule on all cores: the expansion comes as pieces that, one after
-// another, equal ExpandRule's output.
-int ExpandRuleInRuns(const QList<QByteArray>& lines, const QByteArray& rule, bool sql,
-                     QList<QByteArray>& pieces, ProgressIndicator* progress = nullptr);
+// ExpandRule on all cores, handed to write piece after piece in order (on
+// the calling thread, as is the progress); the pieces, one after another,
+// equal ExpandRule's output. Stops when write returns false. Returns the
+// posts handed over.
+int ExpandRuleStreamed(const QList<QByteArray>& lines, const QByteArray& rule, bool sql,
+                       const std::function<bool(QByteArrayView)>& write,
+                       ProgressIndicator* progress = nullptr);
 
-// ExpandRuleInRuns, then the result replaces the file at path atomically; when no
-// post was written no file is created or touched. Throws VellumError when
-// the file cannot be written. Returns the posts written.
+// The expansion replaces the file at path atomically; when no post would be
+// written no file is created or touched. Throws VellumError when the file
+// cannot be written. Returns the posts written.
 int ExportRuleToFile(const QList<QByteArray>& lines, const QString& path, const QByteArray& rule,
                      bool sql, ProgressIndicator* progress = nullptr);

@@ -96,8 +96,9 @@ TEST(RuleExport, CountsAndStepsOnlyPostsWritten) {
     }
 }
 
-// A large category is expanded in runs on several threads; the runs, one
-// after another, are the expansion, the count and the progress's end too.
+// A large category is expanded in runs on several threads and handed over
+// in order; the runs, one after another, are the expansion, the count and
+// the progress's end too.
 TEST(RuleExport, ExpansionInRunsEqualsTheWholeExpansion) {
     QList<QByteArray> lines;
     for (int i = 0; i < 30000; ++i) {
@@ -118,10 +119,23 @@ TEST(RuleExport, ExpansionInRunsEqualsTheWholeExpansion) {
         ASSERT_GT(expected.size(), 12 << 20); // several runs
         QList<QByteArray> pieces;
         Progress progress;
-        EXPECT_EQ(ExpandRuleInRuns(lines, rule, sql, pieces, &progress), whole);
+        EXPECT_EQ(ExpandRuleStreamed(
+                      lines, rule, sql,
+                      [&](QByteArrayView piece) {
+                          pieces << piece.toByteArray();
+                          return true;
+                      },
+                      &progress),
+                  whole);
         EXPECT_GT(pieces.size(), 2);
         EXPECT_EQ(pieces.join(), expected) << sql;
         EXPECT_EQ(progress.max, lines.size());
         EXPECT_EQ(progress.last, whole);
+        // A writer that fails stops the expansion: nothing more is handed
+        // over, and the helpers end.
+        int calls = 0;
+        EXPECT_LT(ExpandRuleStreamed(lines, rule, sql, [&](QByteArrayView) { return ++calls < 2; }),
+                  whole);
+        EXPECT_EQ(calls, 2);
     }
 }
