@@ -97,9 +97,10 @@ void TDateMan::ensureChangeable(int k) {
                               .arg(categoryName(k), m_lockReason[k]));
 }
 
-void TDateMan::changed(int k) {
+void TDateMan::changed(int k, bool indexKept) {
     ++m_version[k];
-    m_titleIndex[k].valid = false;
+    if (!indexKept)
+        m_titleIndex[k].valid = false;
     if (m_onChange)
         m_onChange(k);
 }
@@ -466,14 +467,12 @@ int TDateMan::AddRecord(const QByteArray& line, int k) {
     ensureChangeable(k);
     if (line.isEmpty())
         return -1;
+    // The title index follows each single change, so the search after an
+    // edit costs no more than any other.
+    if (TitleIndex* index = builtTitleIndex(k, RecordCount(k)))
+        index->insertRow(size_t(RecordCount(k)), TitleSearchPart(line));
     m_lists[k].append(line);
-    // An addition, as a capture makes, keeps the title index.
-    const bool indexed = m_titleIndex[k].valid;
-    changed(k);
-    if (indexed && !m_titleIndex[k].valid) {
-        m_titleIndex[k].valid = true;
-        appendToTitleIndex(k);
-    }
+    changed(k, true);
     return RecordCount(k) - 1;
 }
 
@@ -481,22 +480,29 @@ void TDateMan::ReplaceRecord(const QByteArray& line, int i, int k) {
     ensureChangeable(k);
     if (line.isEmpty() || i < 0 || i >= RecordCount(k))
         return;
+    if (TitleIndex* index = builtTitleIndex(k, RecordCount(k)))
+        index->replaceRow(size_t(i), TitleSearchPart(line));
     m_lists[k][i] = line;
-    changed(k);
+    changed(k, true);
 }
 
 void TDateMan::DeleteRecord(int i, int k) {
     ensureChangeable(k);
     if (i >= 0 && i < RecordCount(k)) {
+        if (TitleIndex* index = builtTitleIndex(k, RecordCount(k)))
+            index->removeRow(size_t(i));
         m_lists[k].removeAt(i);
-        changed(k);
+        changed(k, true);
     }
 }
 
 void TDateMan::InsertRecord(const QByteArray& line, int i, int k) {
     ensureChangeable(k);
-    m_lists[k].insert(qBound(0, i, RecordCount(k)), line);
-    changed(k);
+    const int row = qBound(0, i, RecordCount(k));
+    if (TitleIndex* index = builtTitleIndex(k, RecordCount(k)))
+        index->insertRow(size_t(row), TitleSearchPart(line));
+    m_lists[k].insert(row, line);
+    changed(k, true);
 }
 
 void TDateMan::ClearCategory(int k) {
@@ -518,13 +524,16 @@ int TDateMan::MoveRecord(int i, int from, int to) {
         changed(from);
         return -1;
     }
+    if (TitleIndex* index = builtTitleIndex(to, RecordCount(to)))
+        index->insertRow(size_t(RecordCount(to)), TitleSearchPart(m_lists[from][i]));
+    if (TitleIndex* index = builtTitleIndex(from, RecordCount(from)))
+        index->removeRow(size_t(i));
     m_lists[to].append(m_lists[from][i]);
     m_lists[from].removeAt(i);
     // Recorded before the listeners run, so a save they start sees the tie.
     m_ties.append({from, to, m_version[from] + 1, m_version[to] + 1});
     ++m_version[from];
-    m_titleIndex[from].valid = false;
-    changed(to);
+    changed(to, true);
     return RecordCount(to) - 1;
 }
 
@@ -547,17 +556,38 @@ const TDateMan::TitleIndex& TDateMan::titleIndex(int k) const {
     return index;
 }
 
-void TDateMan::appendToTitleIndex(int k) {
+TDateMan::TitleIndex* TDateMan::builtTitleIndex(int k, qsizetype rows) {
     TitleIndex& index = m_titleIndex[k];
-    // Only an index that holds every record but the last one.
-    if (!index.valid)
-        return;
-    if (qsizetype(index.starts.size()) != RecordCount(k)) {
-        index.valid = false;
-        return;
-    }
-    index.titles.append(TitleSearchPart(m_lists[k].back()));
-    index.starts.push_back(index.titles.size());
+    if (index.valid && qsizetype(index.starts.size()) == rows + 1)
+        return &index;
+    index.valid = false;
+    return nullptr;
+}
+
+void TDateMan::TitleIndex::replaceRow(size_t row, QByteArrayView title) {
+    const qsizetype begin = starts[row];
+    const qsizetype length = starts[row + 1] - begin;
+    titles.replace(begin, length, title);
+    if (const qsizetype delta = title.size() - length)
+        for (size_t j = row + 1; j < starts.size(); ++j)
+            starts[j] += delta;
+}
+
+void TDateMan::TitleIndex::removeRow(size_t row) {
+    const qsizetype begin = starts[row];
+    const qsizetype length = starts[row + 1] - begin;
+    titles.remove(begin, length);
+    starts.erase(starts.begin() + qsizetype(row));
+    for (size_t j = row; j < starts.size(); ++j)
+        starts[j] -= length;
+}
+
+void TDateMan::TitleIndex::insertRow(size_t row, QByteArrayView title) {
+    const qsizetype at = starts[row];
+    titles.insert(at, title);
+    starts.insert(starts.begin() + qsizetype(row), at);
+    for (size_t j = row + 1; j < starts.size(); ++j)
+        starts[j] += title.size();
 }
 
 int TDateMan::FindTitle(int start, const QByteArray& text, int k) const {

@@ -209,7 +209,8 @@ class TDateMan {
     // Every operation that changes a category calls ensureChangeable(k)
     // before it touches anything and changed(k) after, so the refusal, the
     // unsaved mark and the background save cover it.
-    void changed(int k);
+    // indexKept: the caller brought k's title index up to date itself.
+    void changed(int k, bool indexKept = false);
     void lock(int k, const QString& problem);
     // Takes in what reading k's file found; returns the lock message or empty.
     QString install(int k, CategoryFile::Loaded loaded);
@@ -218,10 +219,15 @@ class TDateMan {
         bool valid = false;
         QByteArray titles;
         std::vector<qsizetype> starts; // row i's title is [starts[i], starts[i + 1])
+        // One row's change; the titles after it move along.
+        void replaceRow(size_t row, QByteArrayView title);
+        void removeRow(size_t row);
+        void insertRow(size_t row, QByteArrayView title);
     };
     const TitleIndex& titleIndex(int k) const;
-    // Adds the last record's title to a built index.
-    void appendToTitleIndex(int k);
+    // k's index when it is built and holds rows records; otherwise it is
+    // dropped, to be built again at the next search.
+    TitleIndex* builtTitleIndex(int k, qsizetype rows);
     struct Tie {
         int a, b;
         quint64 versionA, versionB;

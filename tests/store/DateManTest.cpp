@@ -237,6 +237,10 @@ TEST(DateMan, FindTitleSeesEveryChange) {
     } cases[] = {
         {"add", [&] { store.AddRecord("xcdx$TCSPLIT$", 0); }, "xcd", 3},
         {"replace", [&] { store.ReplaceRecord("gh$TCSPLIT$", 1, 0); }, "cd", 3},
+        {"a longer title moves the ones after it",
+         [&] { store.ReplaceRecord("ab12345$TCSPLIT$", 0, 0); }, "ef", 2},
+        {"a shorter one moves them back", [&] { store.ReplaceRecord("ab$TCSPLIT$", 0, 0); }, "xcdx",
+         3},
         {"delete", [&] { store.DeleteRecord(0, 0); }, "gh", 0},
         {"insert", [&] { store.InsertRecord("cdcd$TCSPLIT$", 0, 0); }, "cdc", 0},
         {"move out", [&] { store.MoveRecord(0, 0, 1); }, "cdc", -1},
