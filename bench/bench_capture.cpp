@@ -2,9 +2,9 @@
 // on one line, 5 MB of content on many lines, and a picture list of 200,000
 // entries. The real main window runs on the platform of the environment
 // (offscreen by default; under X the command comes from xclip, so the figure
-// includes the transfer between programs). The first figure
-// includes the wait for the poll's next tick (up to 300 ms). Target: under
-// 0.5 s each. Other processes on a busy machine add stalls of their own.
+// includes the transfer between programs). The window looks at a clipboard
+// change at once, not at the poll's next tick. Target: under 0.5 s each.
+// Other processes on a busy machine add stalls of their own.
 // Run: <build>/bench/bench_capture
 #include "app/TFrmMain.h"
 #include "ui/Skin.h"
