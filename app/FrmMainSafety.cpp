@@ -3,6 +3,7 @@
 // whose save fails either asks the user or, at the end of the session,
 // writes the unsaved categories to the rescue folder.
 #include "app/MessageBoxes.h"
+#include "app/OutsideChangeFollower.h"
 #include "app/SaveFailureBox.h"
 #include "app/TFrmMain.h"
 #include "platform/AnsiCodePage.h"
@@ -73,7 +74,7 @@ void TFrmMain::openStore(const QString& dataDir) {
                                                  "下次修改时和关闭时会再次保存。")
                                       .arg(messages.join(QLatin1Char('\n'))));
     });
-    watchOutsideChanges();
+    m_outsideChanges = new OutsideChangeFollower(*this, [this] { return m_saver->isSaving(); });
 }
 
 void TFrmMain::loadRemainingCategories() {

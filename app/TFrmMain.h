@@ -18,7 +18,7 @@
 
 class CaptureChannel;
 class CaptionBand;
-class CategoryWatcher;
+class OutsideChangeFollower;
 class BackgroundSaver;
 class CapturePoll;
 class CategoryListModel;
@@ -208,6 +208,7 @@ class TFrmMain : public QWidget {
 
   private:
     friend class MainCaptureHost;
+    friend class OutsideChangeFollower;
     void buildLayout();
     // The editor and list behaviour of a desktop program: focus order, a
     // selection that a click cannot empty, the undo of a deletion.
@@ -225,10 +226,6 @@ class TFrmMain : public QWidget {
     bool saveAtClose(bool interactive);
     void loadRemainingCategories();
     void rescueUnsaved();
-    // Other writers of the category files (FrmMainOutsideChanges.cpp).
-    void watchOutsideChanges();
-    void followOutsideChange(const TDateMan::OutsideChange& change);
-    void offerConflictCopies(const QStringList& paths);
     void onListSelectionChanged(int category, const QItemSelection& deselected);
     void onPageChanged(int index);
     // The page change itself, once the editor may be emptied.
@@ -283,9 +280,7 @@ class TFrmMain : public QWidget {
     QByteArray m_rescuedEditorPost;
     std::array<QString, kCategories> m_tabCaptions;
     BackgroundSaver* m_saver = nullptr;
-    CategoryWatcher* m_watcher = nullptr;
-    QStringList m_pendingCopies;
-    bool m_offeringCopy = false;
+    OutsideChangeFollower* m_outsideChanges = nullptr;
     int m_exitStatus = 0;
     QStringList m_pendingErrors;
     bool m_closed = false;

@@ -1,19 +1,14 @@
-// Other writers of the category files: a category that a sync tool, an editor
-// or another instance changed is merged into the store, and the window
-// follows: the list shows the new posts, the selected post stays selected
-// where it still exists, the editor keeps its text. Conflict copies left by
-// sync tools are offered for merging.
+#include "app/OutsideChangeFollower.h"
+
 #include "app/CategoryListModel.h"
 #include "app/MessageBoxes.h"
 #include "app/TFrmMain.h"
 #include "platform/ErrorReporter.h"
 #include "platform/VellumError.h"
-#include "store/BackgroundSaver.h"
 #include "store/CategoryFile.h"
 #include "store/CategoryWatcher.h"
 #include "store/ConflictCopies.h"
 #include "store/PostMerge.h"
-#include "store/TDateMan.h"
 #include "ui/ToastPopup.h"
 
 #include <QDir>
@@ -33,62 +28,63 @@ int findNearest(const QList<QByteArray>& lines, const QByteArray& line, int hint
 }
 } // namespace
 
-void TFrmMain::watchOutsideChanges() {
-    m_store->setOutsideChangeListener(
-        [this](const TDateMan::OutsideChange& change) { followOutsideChange(change); });
-    m_watcher = new CategoryWatcher(
-        *m_store, [this] { return m_saver->isSaving(); }, this);
+OutsideChangeFollower::OutsideChangeFollower(TFrmMain& window, std::function<bool()> isSaving)
+    : QObject(&window), m_win(window) {
+    TDateMan& store = *m_win.m_store;
+    store.setOutsideChangeListener(
+        [this](const TDateMan::OutsideChange& change) { follow(change); });
+    m_watcher = new CategoryWatcher(store, std::move(isSaving), this);
     connect(m_watcher, &CategoryWatcher::conflictCopyAppeared, this,
             [this](const QString& path) { offerConflictCopies({path}); });
     connect(m_watcher, &CategoryWatcher::mergeProblems, this, [this](const QStringList& messages) {
-        MessageBoxes::error(this, messages.join(QLatin1Char('\n')));
+        MessageBoxes::error(&m_win, messages.join(QLatin1Char('\n')));
     });
     // Copies left while the program was not running, once the window is up.
     QTimer::singleShot(0, this, [this] { offerConflictCopies(m_watcher->takeConflictCopies()); });
 }
 
-void TFrmMain::followOutsideChange(const TDateMan::OutsideChange& change) {
+void OutsideChangeFollower::follow(const TDateMan::OutsideChange& change) {
     const int k = change.category;
-    if (!m_models[k])
+    if (!m_win.m_models[k])
         return;
-    const int row = selectedRow(k);
-    const QList<QByteArray> now = m_store->Records(k);
-    RefreshCategoryList(k);
+    const int row = m_win.selectedRow(k);
+    const QList<QByteArray> now = m_win.m_store->Records(k);
+    m_win.RefreshCategoryList(k);
     if (row >= 0 && row < change.before.size()) {
         const int found = findNearest(now, change.before[row], row);
-        selectRow(k, found);
+        m_win.selectRow(k, found);
         // The post in the editor is gone or changed elsewhere: saving the
         // editor adds it as a new post instead of replacing another one.
-        if (found < 0 && k == activeCategory() && m_editor.mode() == EditorState::Mode::Edit &&
-            !rowOfShownPost())
-            setEditorMode(QStringLiteral("ADD"));
+        if (found < 0 && k == m_win.activeCategory() &&
+            m_win.m_editor.mode() == EditorState::Mode::Edit && !m_win.rowOfShownPost())
+            m_win.setEditorMode(QStringLiteral("ADD"));
     }
-    m_deletionUndo.followReload(k, change.before, now);
+    m_win.m_deletionUndo.followReload(k, change.before, now);
     if (change.conflicts > 0) {
         const QString message = QStringLiteral("「%1」：%2个帖子在别处也被修改，两份都已保留。")
-                                    .arg(m_store->categoryName(k))
+                                    .arg(m_win.m_store->categoryName(k))
                                     .arg(change.conflicts);
         std::fprintf(stderr, "vellum: %s\n", message.toLocal8Bit().constData());
         // Told once the current step (a save, a close) is over.
-        if (!m_closed)
-            QTimer::singleShot(0, this, [this, message] { MessageBoxes::info(this, message); });
+        if (!m_win.m_closed)
+            QTimer::singleShot(0, this, [this, message] { MessageBoxes::info(&m_win, message); });
     }
 }
 
-void TFrmMain::offerConflictCopies(const QStringList& paths) {
+void OutsideChangeFollower::offerConflictCopies(const QStringList& paths) {
     m_pendingCopies << paths;
     // One question at a time; copies found meanwhile wait their turn.
     if (m_offeringCopy)
         return;
     m_offeringCopy = true;
-    while (!m_pendingCopies.isEmpty() && !m_closed) {
+    while (!m_pendingCopies.isEmpty() && !m_win.m_closed) {
         const QString path = m_pendingCopies.takeFirst();
         const int k = ConflictCopies::categoryOf(QFileInfo(path).fileName());
         if (k < 0 || !QFileInfo::exists(path))
             continue;
-        const QString name = m_store->categoryName(k);
+        const QString name = m_win.m_store->categoryName(k);
         if (!MessageBoxes::confirm(
-                this,
+                &m_win,
                 QStringLiteral("同步工具在分类文件夹中留下了分类「%1」的冲突副本：\n%2\n\n"
                                "要把其中本分类还没有的帖子合并进来吗？合并后，副本会移到：\n%3")
                     .arg(name, QDir::toNativeSeparators(path),
@@ -97,17 +93,17 @@ void TFrmMain::offerConflictCopies(const QStringList& paths) {
             continue;
         const CategoryFile::Loaded copy = CategoryFile::load(path);
         if (!copy.problem.isEmpty()) {
-            MessageBoxes::error(this, QStringLiteral("冲突副本“%1”%2，没有合并。")
-                                          .arg(QDir::toNativeSeparators(path), copy.problem));
+            MessageBoxes::error(&m_win, QStringLiteral("冲突副本“%1”%2，没有合并。")
+                                            .arg(QDir::toNativeSeparators(path), copy.problem));
             continue;
         }
         try {
-            const int row = selectedRow(k);
-            const int added = m_store->mergeConflictCopy(k, copy.lines);
-            RefreshCategoryList(k);
-            selectRow(k, row); // the posts were added at the end
+            const int row = m_win.selectedRow(k);
+            const int added = m_win.m_store->mergeConflictCopy(k, copy.lines);
+            m_win.RefreshCategoryList(k);
+            m_win.selectRow(k, row); // the posts were added at the end
             ConflictCopies::moveAside(path);
-            MSNPopUp1->show(
+            m_win.MSNPopUp1->show(
                 QString(),
                 QStringLiteral("已从冲突副本合并%1个帖子到「%2」。").arg(added).arg(name));
         } catch (const std::exception& e) {
