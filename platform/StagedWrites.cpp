@@ -23,6 +23,35 @@ QString failure(const QString& path, int error) {
     return QStringLiteral("无法写入文件“%1”：%2").arg(path, SystemErrorText::of(error));
 }
 
+// Writes to a file and hands what is written to the disk every few
+// megabytes, so the disk works while the rest is still being made and the
+// flush at the commit has less left to wait for.
+class FileWriter {
+  public:
+    explicit FileWriter(int fd) : m_fd(fd) {}
+    // 0 or the errno of the failed write.
+    int write(const char* data, qsizetype size);
+
+  private:
+    static constexpr qint64 kStartWriteback = 16 << 20;
+    int m_fd;
+    qint64 m_written = 0;
+    qint64 m_handedToDisk = 0;
+};
+
+bool writeAll(int fd, const char* data, qsizetype size);
+
+int FileWriter::write(const char* data, qsizetype size) {
+    if (!writeAll(m_fd, data, size))
+        return errno;
+    m_written += size;
+    if (m_written - m_handedToDisk >= kStartWriteback) {
+        ::sync_file_range(m_fd, m_handedToDisk, m_written - m_handedToDisk, SYNC_FILE_RANGE_WRITE);
+        m_handedToDisk = m_written;
+    }
+    return 0;
+}
+
 bool writeAll(int fd, const char* data, qsizetype size) {
     while (size > 0) {
         const ssize_t n = ::write(fd, data, size_t(size));
@@ -145,10 +174,11 @@ void StagedWrites::stageStream(const QString& path,
     if (const int error = openTemp(path, s))
         throw VellumError(failure(path, error));
     int error = 0;
+    FileWriter file(s.fd);
     try {
         fill([&](QByteArrayView bytes) {
-            if (error == 0 && !writeAll(s.fd, bytes.data(), bytes.size()))
-                error = errno;
+            if (error == 0)
+                error = file.write(bytes.data(), bytes.size());
             return error == 0;
         });
     } catch (...) {
@@ -170,17 +200,18 @@ int StagedWrites::tryStage(const QString& path, const QList<QByteArray>& pieces,
     // slow); a large piece goes out as it is, without a copy.
     constexpr qsizetype kBlock = 1 << 20;
     QByteArray block;
+    FileWriter file(s.fd);
     const auto flush = [&] {
-        if (error == 0 && !block.isEmpty() && !writeAll(s.fd, block.constData(), block.size()))
-            error = errno;
+        if (error == 0 && !block.isEmpty())
+            error = file.write(block.constData(), block.size());
         block.resize(0);
     };
     qsizetype done = 0;
     for (const QByteArray& piece : pieces) {
         if (piece.size() >= kBlock) {
             flush();
-            if (error == 0 && !writeAll(s.fd, piece.constData(), piece.size()))
-                error = errno;
+            if (error == 0)
+                error = file.write(piece.constData(), piece.size());
         } else {
             if (block.capacity() < kBlock)
                 block.reserve(kBlock + 4096);

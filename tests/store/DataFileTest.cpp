@@ -8,7 +8,9 @@
 #include <QDir>
 #include <QFile>
 
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -173,4 +175,27 @@ TEST(DataFile, AFailedExportKeepsTheOldFileWhole) {
     ASSERT_TRUE(folder.holds());
     EXPECT_THROW(store.SaveCategoryAs(0, target), VellumError);
     EXPECT_EQ(readBytes(target), "old$TCSPLIT$file\r\n");
+}
+
+// A disk that fills up part-way through a custom export, while later parts
+// are still being expanded: the export fails, the old file stays whole and
+// no temporary file is left.
+TEST(DataFile, ACustomExportThatRunsOutOfDiskKeepsTheOldFile) {
+    TestEnv env;
+    QList<QByteArray> lines;
+    for (int i = 0; i < 20000; ++i)
+        lines << "title " + QByteArray::number(i) + "$TCSPLIT$" + QByteArray(1000, 'c');
+    const QString target = env.root() + "out.txt";
+    writeBytes(target, "old export\r\n");
+    // A file-size limit makes write() fail part-way, as a full disk does.
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 6 << 20; // of the 20 MB the export writes
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    EXPECT_THROW(ExportRuleToFile(lines, target, "$title:$content", false), VellumError);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_EQ(readBytes(target), "old export\r\n");
+    EXPECT_EQ(QDir(env.root()).entryList({"out.txt.*"}, QDir::Files), QStringList());
 }
