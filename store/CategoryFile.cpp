@@ -6,10 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <algorithm>
 #include <cstring>
-#include <thread>
-#include <vector>
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -134,49 +131,6 @@ QString byteSize(qint64 bytes) {
     return QStringLiteral("%1 MB").arg(double(bytes) / double(1 << 20), 0, 'f', 1);
 }
 
-// Reads the first size bytes of a large file in parts on the cores: most of
-// the time goes to the system preparing fresh memory for the bytes, which
-// the cores share. Returns how many bytes from the start were read whole; a
-// file that shrank meanwhile is read on from there as any other.
-qint64 readInParts(int fd, char* into, qint64 size) {
-    constexpr qint64 kPartFrom = 16 << 20;
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const qint64 parts = std::min<qint64>({4, cores, size / kPartFrom});
-    if (parts < 2)
-        return 0;
-    const qint64 part = (size / parts + 4095) & ~qint64(4095);
-    std::vector<qint64> done(size_t(parts), 0);
-    const auto readPart = [&](qint64 i) {
-        const qint64 from = i * part;
-        const qint64 to = std::min(size, from + part);
-        qint64 at = from;
-        while (at < to) {
-            const ssize_t n = ::pread(fd, into + at, size_t(to - at), at);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            at += n;
-        }
-        done[size_t(i)] = at - from;
-    };
-    std::vector<std::thread> helpers;
-    for (qint64 i = 1; i < parts; ++i)
-        helpers.emplace_back(readPart, i);
-    readPart(0);
-    for (std::thread& helper : helpers)
-        helper.join();
-    qint64 whole = 0;
-    for (qint64 i = 0; i < parts; ++i) {
-        whole += done[size_t(i)];
-        if (done[size_t(i)] != std::min(size, (i + 1) * part) - i * part)
-            break;
-    }
-    // The descriptor's own position goes on where the whole part ends.
-    ::lseek(fd, whole, SEEK_SET);
-    return whole;
-}
-
 // Opens without blocking (a FIFO would wait for a writer for ever) and reads
 // the whole regular file. Returns the problem as a Chinese phrase, or empty.
 QString readRegular(const QString& path, QByteArray& data,
@@ -211,7 +165,7 @@ QString readRegular(const QString& path, QByteArray& data,
         return QStringLiteral("有 %1，内存不足，没有读入").arg(byteSize(st.st_size));
     }
     adviseHugePages(data.data(), capacity);
-    qint64 got = readInParts(fd, data.data(), st.st_size);
+    qint64 got = 0;
     for (;;) {
         if (got == capacity) {
             // The file grew while it was read.
