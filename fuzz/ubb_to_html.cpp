@@ -1,6 +1,6 @@
 // Post markup for the preview: any text, under the default templates or the
-// user's own, converts within its time budget or reports why not, and the
-// page never holds a "<script" that the post did not hold already.
+// user's own, converts within its time budget or reports why not, and a post
+// without "<script" never gives a page with one.
 #include "FuzzSupport.h"
 #include "markup/UbbToHtml.h"
 #include "platform/AnsiCodePage.h"
@@ -36,8 +36,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const qsizetype templatesTags = ScriptTags(AnsiCodePage::toUnicode(settings.UBBUrl)) +
                                         ScriptTags(AnsiCodePage::toUnicode(settings.UBBImg)) +
                                         ScriptTags(AnsiCodePage::toUnicode(settings.UBBFlash));
-        if (templatesTags == 0)
-            FUZZ_CHECK(ScriptTags(html) <= ScriptTags(ubb), ubb.toUtf8(), html.toUtf8());
+        // The rules print a tag's text more than once ("mailto:$2">$2), so a
+        // "<script" of the post may come out twice; none may come from nowhere.
+        if (templatesTags == 0 && ScriptTags(ubb) == 0)
+            FUZZ_CHECK(ScriptTags(html) == 0, ubb.toUtf8(), html.toUtf8());
     } catch (const UbbPreview::RuleError& e) {
         FUZZ_CHECK(!e.message().isEmpty());
     } catch (const UbbPreview::RuleTimeout& e) {
