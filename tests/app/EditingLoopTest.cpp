@@ -304,9 +304,7 @@ TEST_F(EditingLoop, ShortcutsReachTheirCommands) {
     writeConfig({"A"});
     env.writeFile("date/Date1.dat", posts(3));
     start();
-    win->show();
-    QApplication::setActiveWindow(win.get());
-    ASSERT_TRUE(QTest::qWaitForWindowActive(win.get()));
+    ASSERT_TRUE(showActive());
     const struct {
         const char* keys;
         QWidget* focus;

@@ -70,9 +70,7 @@ TEST_F(EditorBehaviour, TabMovesTheFocusInsteadOfTypingATab) {
     writeConfig({"A"});
     env.writeFile("date/Date1.dat", posts(2));
     start();
-    win->show();
-    QApplication::setActiveWindow(win.get());
-    ASSERT_TRUE(QTest::qWaitForWindowActive(win.get()));
+    ASSERT_TRUE(showActive());
     title()->setFocus();
     QStringList order;
     for (int i = 0; i < 20; ++i) {
@@ -133,9 +131,7 @@ TEST_F(EditorBehaviour, CtrlZOnTheListUndoesTheDeletion) {
     writeConfig({"A"});
     env.writeFile("date/Date1.dat", posts(3));
     start();
-    win->show();
-    QApplication::setActiveWindow(win.get());
-    ASSERT_TRUE(QTest::qWaitForWindowActive(win.get()));
+    ASSERT_TRUE(showActive());
     userSelect(0, 2);
     click("btnDel");
     list(0)->setFocus();

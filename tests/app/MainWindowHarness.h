@@ -7,6 +7,7 @@
 #include "tests/support/ModalAnswer.h"
 #include "tests/support/TestEnv.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QListView>
 #include <QPlainTextEdit>
@@ -35,6 +36,12 @@ class MainWindowHarness : public ::testing::Test {
     void start() {
         win = std::make_unique<TFrmMain>();
         win->createDialogs();
+    }
+    // Shows the window and makes it the active one, as a user's click would.
+    bool showActive() {
+        win->show();
+        QApplication::setActiveWindow(win.get());
+        return QTest::qWaitForWindowActive(win.get());
     }
     template <class T> T* child(const char* name) {
         T* w = win->findChild<T*>(QString::fromLatin1(name));

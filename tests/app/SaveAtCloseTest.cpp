@@ -1,5 +1,6 @@
 // A close whose save fails asks what to do instead of ending silently.
 #include "tests/app/MainWindowHarness.h"
+#include "tests/support/BoxAnswer.h"
 #include "tests/support/SmallDisk.h"
 
 #include <QAbstractButton>
@@ -120,19 +121,12 @@ TEST_F(SaveAtClose, StartNamesTheFolderTheSettingsAndTheRescueWithoutTheCategory
     QDir().mkpath(env.programDir() + "config.ini"); // cannot be read
     const QString rescued = env.stateHome() + "vellum/rescue/2026-05-01_10-20-30/";
     QDir().mkpath(rescued);
-    QStringList seen;
-    QTimer answerer;
-    QObject::connect(&answerer, &QTimer::timeout, [&] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            seen << box->text();
-            box->button(QMessageBox::Ok)->click();
-        }
-    });
-    answerer.start(20);
+    BoxAnswer boxes;
     start();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return seen.size() >= 3; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return boxes.texts.size() >= 3; }, 5000));
     QTest::qWait(200);
-    answerer.stop();
+    boxes.stop();
+    const QStringList seen = boxes.texts;
     ASSERT_EQ(seen.size(), 3) << seen.join("\n---\n").toStdString();
     EXPECT_TRUE(seen[0].contains(QStringLiteral("无法读取设置文件")));
     EXPECT_TRUE(seen[1].contains(QStringLiteral("分类文件夹")));

@@ -1,6 +1,7 @@
 // Odd files found at start: each is named in a message box, and the program
 // starts with everything else.
 #include "tests/app/MainWindowHarness.h"
+#include "tests/support/BoxAnswer.h"
 
 #include <QApplication>
 #include <QDir>
@@ -13,19 +14,11 @@
 namespace {
 // Starts the window and returns the text of every box shown meanwhile.
 QStringList startAndCollectBoxes(const std::function<void()>& start) {
-    QStringList seen;
-    QTimer answerer;
-    QObject::connect(&answerer, &QTimer::timeout, [&] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            seen << box->text();
-            box->button(QMessageBox::Ok)->click();
-        }
-    });
-    answerer.start(20);
+    BoxAnswer boxes;
     start();
-    static_cast<void>(QTest::qWaitFor([&] { return !seen.isEmpty(); }, 3000));
+    static_cast<void>(QTest::qWaitFor([&] { return !boxes.texts.isEmpty(); }, 3000));
     QTest::qWait(200);
-    return seen;
+    return boxes.texts;
 }
 } // namespace
 

@@ -16,6 +16,7 @@ class BoxAnswer {
             if (!box)
                 return;
             seen << box->windowTitle() + QLatin1Char('|') + box->text();
+            texts << box->text();
             okTexts << box->button(QMessageBox::Ok)->text();
             box->button(QMessageBox::Ok)->click();
         });
@@ -23,7 +24,11 @@ class BoxAnswer {
     }
     // "caption|text" of each box answered, in order.
     QStringList seen;
+    // The text alone of each box answered.
+    QStringList texts;
     QStringList okTexts;
+
+    void stop() { m_poll.stop(); }
 
   private:
     QTimer m_poll;
