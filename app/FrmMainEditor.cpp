@@ -82,7 +82,7 @@ void TFrmMain::keepListSelection(int category, const QItemSelection& deselected)
 }
 
 void TFrmMain::UndoDeletion() {
-    if (!m_deletionUndo.available() || !settleUnsaved(EditorState::Action::Load))
+    if (!m_deletionUndo.available() || !m_unsavedQuestion->settle(EditorState::Action::Load))
         return;
     const int k = m_deletionUndo.category();
     const int row = m_deletionUndo.restore(*m_store);

@@ -18,7 +18,7 @@ void TFrmMain::ExportData() {
 void TFrmMain::ImportData() {
     // The editor stays as it is; unsaved text is settled before the list
     // changes under it.
-    if (!settleUnsaved(EditorState::Action::Import))
+    if (!m_unsavedQuestion->settle(EditorState::Action::Import))
         return;
     const int k = activeCategory();
     DataExchange exchange(*m_store, this);

@@ -22,7 +22,6 @@
 #include <QListView>
 #include <QPlainTextEdit>
 #include <QTabWidget>
-#include <QTimer>
 
 #include <algorithm>
 
@@ -101,44 +100,22 @@ void TFrmMain::onListSelectionChanged(int category, const QItemSelection& desele
     const int s = selectedRow(category);
     if (s < 0)
         return;
-    if (!m_questionPending &&
-        !m_editor.mustAsk(EditorState::Action::Load, edtTitle->text(), meoContent->toPlainText())) {
+    const bool now = m_unsavedQuestion->goesOnNow(
+        EditorState::Action::Load,
+        [this, category, s] {
+            return category == activeCategory() && s < m_models[category]->rowCount();
+        },
+        [this, category, s] {
+            selectRow(category, s);
+            LoadSelectedPost();
+        });
+    if (now) {
         LoadSelectedPost();
         return;
     }
-    // The editor holds unsaved text: the selection goes back until the user
-    // has answered. The question waits for the event loop, so that it never
-    // opens in the middle of a mouse press on the list.
+    // The selection goes back until the user has answered.
     const QModelIndexList before = deselected.indexes();
     selectRow(category, before.isEmpty() ? -1 : before.first().row());
-    if (m_questionPending)
-        return;
-    m_questionPending = true;
-    QTimer::singleShot(0, this, [this, category, s] { loadAfterQuestion(category, s); });
-}
-
-void TFrmMain::loadAfterQuestion(int k, int s) {
-    m_questionPending = false;
-    if (k != activeCategory() || s >= m_models[k]->rowCount())
-        return;
-    if (!settleUnsaved(EditorState::Action::Load))
-        return;
-    selectRow(k, s);
-    LoadSelectedPost();
-}
-
-bool TFrmMain::settleUnsaved(EditorState::Action action) {
-    if (!m_editor.mustAsk(action, edtTitle->text(), meoContent->toPlainText()))
-        return true;
-    switch (MessageBoxes::askToSave(this)) {
-    case EditorState::Answer::Save:
-        return SavePostCommand();
-    case EditorState::Answer::Discard:
-        return true;
-    case EditorState::Answer::Cancel:
-        break;
-    }
-    return false;
 }
 
 void TFrmMain::LoadSelectedPost() {
@@ -161,7 +138,7 @@ void TFrmMain::LoadSelectedPost() {
 }
 
 void TFrmMain::NewPost() {
-    if (!settleUnsaved(EditorState::Action::New))
+    if (!m_unsavedQuestion->settle(EditorState::Action::New))
         return;
     edtTitle->clear();
     meoContent->clear();
@@ -247,7 +224,7 @@ bool TFrmMain::SavePost(const QString& title, const QString& content) {
 void TFrmMain::DeletePost() {
     const int k = activeCategory();
     const int s = selectedRow(k);
-    if (!settleUnsaved(EditorState::Action::Delete))
+    if (!m_unsavedQuestion->settle(EditorState::Action::Delete))
         return;
     if (s != -1) {
         const QByteArray post = m_store->record(k, s);
@@ -268,7 +245,7 @@ void TFrmMain::DeletePost() {
 }
 
 void TFrmMain::DeleteAllPosts() {
-    if (!settleUnsaved(EditorState::Action::Delete))
+    if (!m_unsavedQuestion->settle(EditorState::Action::Delete))
         return;
     if (!MessageBoxes::confirm(this, QStringLiteral("确认要删除全部帖子吗？"),
                                QStringLiteral("确认删除")))
@@ -295,8 +272,16 @@ void TFrmMain::DeleteAllPosts() {
 void TFrmMain::onPageChanged(int index) {
     if (m_programmaticPage > 0 || index == m_shownPage)
         return;
-    if (!m_questionPending && !m_editor.mustAsk(EditorState::Action::TabSwitch, edtTitle->text(),
-                                                meoContent->toPlainText())) {
+    const bool now = m_unsavedQuestion->goesOnNow(
+        EditorState::Action::TabSwitch,
+        [this, index] { return index >= 0 && index < kCategories && tabVisible(index); },
+        [this, index] {
+            ++m_programmaticPage;
+            mPage->setCurrentIndex(index);
+            --m_programmaticPage;
+            showPage(index);
+        });
+    if (now) {
         showPage(index);
         return;
     }
@@ -304,19 +289,6 @@ void TFrmMain::onPageChanged(int index) {
     ++m_programmaticPage;
     mPage->setCurrentIndex(m_shownPage);
     --m_programmaticPage;
-    if (m_questionPending)
-        return;
-    m_questionPending = true;
-    QTimer::singleShot(0, this, [this, index] {
-        m_questionPending = false;
-        if (index < 0 || index >= kCategories || !tabVisible(index) ||
-            !settleUnsaved(EditorState::Action::TabSwitch))
-            return;
-        ++m_programmaticPage;
-        mPage->setCurrentIndex(index);
-        --m_programmaticPage;
-        showPage(index);
-    });
 }
 
 void TFrmMain::showPage(int index) {
@@ -345,7 +317,7 @@ void TFrmMain::FindPost() {
         MessageBoxes::info(this, QStringLiteral("没有找到标题包含“%1”的帖子").arg(text));
         return;
     }
-    if (!settleUnsaved(EditorState::Action::Load))
+    if (!m_unsavedQuestion->settle(EditorState::Action::Load))
         return;
     selectRow(k, p);
     LoadSelectedPost();
@@ -375,7 +347,7 @@ void TFrmMain::MovePost() {
         return;
     // The post shown leaves this tab: edits to it are saved or dropped first.
     const bool movesShownPost = rowOfShownPost() == s && m_editor.tiedCategory() == k;
-    if (movesShownPost && !settleUnsaved(EditorState::Action::Delete))
+    if (movesShownPost && !m_unsavedQuestion->settle(EditorState::Action::Delete))
         return;
     try {
         // Both categories change together, so they are saved together.

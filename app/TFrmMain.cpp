@@ -95,6 +95,12 @@ TFrmMain::TFrmMain(QWidget* parent) : QWidget(parent) {
     Accessibility::setRole(this, QAccessible::Window);
     setWindowIcon(Icons::get(QString::fromLatin1(Icons::Program)));
     buildLayout();
+    m_unsavedQuestion = new UnsavedQuestion(
+        this, m_editor,
+        [this] {
+            return UnsavedQuestion::Texts{edtTitle->text(), meoContent->toPlainText()};
+        },
+        [this] { return SavePostCommand(); });
     MSNPopUp1 = new ToastPopup(this);
     connect(this, &TFrmMain::postSaved, this,
             [this] { MSNPopUp1->show(QString(), QStringLiteral("帖子已保存!")); });
@@ -140,7 +146,7 @@ TFrmMain::TFrmMain(QWidget* parent) : QWidget(parent) {
         m_lists[k]->viewport()->installEventFilter(this);
         connect(m_lists[k], &QAbstractItemView::clicked, this, [this, k](const QModelIndex& index) {
             if (index.row() == m_rowAtPress && k == activeCategory() &&
-                settleUnsaved(EditorState::Action::Load))
+                m_unsavedQuestion->settle(EditorState::Action::Load))
                 LoadSelectedPost();
             m_rowAtPress = -1;
         });
@@ -553,7 +559,7 @@ bool TFrmMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TFrmMain::closeEvent(QCloseEvent* event) {
-    if (!m_closed && !settleUnsaved(EditorState::Action::Close)) {
+    if (!m_closed && !m_unsavedQuestion->settle(EditorState::Action::Close)) {
         event->ignore();
         return;
     }

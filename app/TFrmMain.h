@@ -3,6 +3,7 @@
 // the settings mirror, and runs the start-up and close sequences.
 #include "app/DeletionUndo.h"
 #include "app/EditorState.h"
+#include "app/UnsavedQuestion.h"
 #include "settings/SettingsMirror.h"
 #include "store/TDateMan.h"
 
@@ -230,12 +231,6 @@ class TFrmMain : public QWidget {
     void onPageChanged(int index);
     // The page change itself, once the editor may be emptied.
     void showPage(int index);
-    // Asks "当前帖子尚未保存。要保存吗？" when the action would replace
-    // unsaved text; true when the action may go on.
-    bool settleUnsaved(EditorState::Action action);
-    // Loads row s of category k after the question, for a selection the user
-    // made while the editor held unsaved text.
-    void loadAfterQuestion(int k, int s);
     // The row where the post the editor shows stands now, if it still does.
     std::optional<int> rowOfShownPost() const;
     // Status bar panel 0 and the unsaved mark follow the editor.
@@ -273,8 +268,8 @@ class TFrmMain : public QWidget {
     CaptureChannel* m_captureChannel = nullptr;
     TSettingsMirror m_settings;
     EditorState m_editor;
-    // A question about unsaved text is on its way; further selections wait.
-    bool m_questionPending = false;
+    // Every command that would replace unsaved text asks through it.
+    UnsavedQuestion* m_unsavedQuestion = nullptr;
     int m_programmaticPage = 0;
     int m_shownPage = 0;
     QByteArray m_rescuedEditorPost;
