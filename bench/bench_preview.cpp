@@ -159,8 +159,9 @@ int main(int argc, char** argv) {
     }
 
     // Posts full of tag openings that never close, and an opening followed
-    // by 100 KB of "]" without (then with) a closing part after it: the
-    // patterns backtrack over every position. The conversion stops at its
+    // by 100 KB of "]" without a closing part, with another tag's closing
+    // part, and with its own behind a "[" the pattern cannot step over: there
+    // the pattern backtracks over every position. The conversion stops at its
     // time budget (2 s) where it cannot finish.
     const struct {
         const char* name;
@@ -171,6 +172,8 @@ int main(int argc, char** argv) {
         {"1 MB of \"[color=\"", QStringLiteral("[color=").repeated(150000)},
         {"\"[color=\" + 100 KB of \"]\"", QStringLiteral("[color=") + QString(100000, u']')},
         {"the same + \"[/b]\"", QStringLiteral("[color=") + QString(100000, u']') + "[/b]"},
+        {"the same + \"[a[b[/color]\"",
+         QStringLiteral("[color=") + QString(100000, u']') + "[a[b[/color]"},
     };
     for (const auto& w : worst) {
         double best = 1e9;

@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cctype>
 #include <memory>
 #include <vector>
 
@@ -278,13 +279,33 @@ QByteArray replaceLiteral(const QByteArray& text, QByteArrayView from, QByteArra
     return out;
 }
 
-// Where the matches of a rule whose every match ends in closing ("[/" and
-// ASCII letters and "]") must end by: the last "[/" of the text, and room
-// for the rest of closing, whose letters may match characters of up to
-// three bytes when case is ignored (K matches the Kelvin sign). -1 when the
-// rule cannot match at all.
+// Whether the rule's closing part ("[/" and ASCII letters and "]") may stand
+// at a "[/" found at at. Letters match without case; a byte of a longer
+// character may match a letter too (K matches the Kelvin sign), so such a
+// character is taken as a possible match.
+bool mayClose(const QByteArray& text, qsizetype at, const QByteArray& closing) {
+    for (qsizetype i = 2; i < closing.size(); ++i) {
+        if (at + i >= text.size())
+            return false;
+        const auto c = uchar(text[at + i]);
+        if (c >= 0x80)
+            return true;
+        if (std::tolower(c) != std::tolower(uchar(closing[i])))
+            return false;
+    }
+    return true;
+}
+
+// Where the matches of a rule whose every match ends in closing must end by:
+// the last place its closing part may stand, and room for the rest of it,
+// whose letters may match characters of up to three bytes when case is
+// ignored. -1 when the rule cannot match at all. A rule whose closing part is
+// not in the text is skipped instead of being tried at every opening tag,
+// which can take the engine minutes.
 qsizetype matchesEndBy(const QByteArray& text, const QByteArray& closing) {
-    const qsizetype last = text.lastIndexOf("[/");
+    qsizetype last = text.lastIndexOf("[/");
+    while (last >= 0 && !mayClose(text, last, closing))
+        last = last > 0 ? text.lastIndexOf("[/", last - 1) : -1;
     if (last < 0)
         return -1;
     qsizetype end = std::min(text.size(), last + 2 + 3 * (closing.size() - 2));

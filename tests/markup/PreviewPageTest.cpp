@@ -100,7 +100,7 @@ TEST_F(PreviewPage, FailuresAreShownAndKeepTheOldPage) {
         const char* says;
     } cases[] = {
         {"empty template", emptyLink, "x", "链接标签模板为空"},
-        {"hostile colour tag", defaults(), "[color=" + QString(300000, u']') + "[/b]",
+        {"hostile colour tag", defaults(), "[color=" + QString(300000, u']') + "[a[b[/color]",
          "预览转换超时"},
     };
     env.writeFile("preview.htm", "old page");

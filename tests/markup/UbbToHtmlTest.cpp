@@ -165,9 +165,10 @@ TEST(Preview, HostileTagsStopAfterTheTimeBudgetNamingTheRule) {
         QString ubb;
         const char* rule;
     } cases[] = {
-        // A closing part after them keeps every start a candidate.
-        {"[color=" + QString(300000, u']') + "[/b]", "第3条"},
-        {"[url=" + QString(300000, u']') + "[/b]", "第8条"},
+        // The rule's own closing part after them keeps every start a
+        // candidate; the "[" before it is one the pattern cannot step over.
+        {"[color=" + QString(300000, u']') + "[a[b[/color]", "第3条"},
+        {"[url=" + QString(300000, u']') + "[a[b[/url]", "第8条"},
     };
     for (const auto& c : cases) {
         QElapsedTimer timer;
@@ -245,6 +246,9 @@ TEST(Preview, RulesEndTheirSearchAfterTheLastClosingPart) {
         {"closing part at the very end", "x[flash]f.swf[/FLASH]"},
         {"no closing part after the opening", "[flash]f.swf[/flash][flash]g.swf"},
         {"a closing part of another tag last", "[flash]f.swf[/flash][/b]"},
+        {"only another tag's closing part", "[flash]f.swf[/b][/flas]"},
+        {"the closing part cut off by the end", "[flash]f.swf[/flas"},
+        {"a closing part before others", "[flash]f.swf[/Flash][/b][/fl][/url]"},
     };
     TSettingsMirror s = defaults();
     s.UBBFlash = "[flash=$1,$2]$3[/flash]";
