@@ -1,5 +1,5 @@
-// The question before unsaved text is replaced, asked now or from the event
-// loop: whether the command goes on and whether the post was saved.
+// A change asked about from the event loop: one question at a time, asked only
+// while it is still needed, and carried out only once the user agreed.
 #include "app/UnsavedQuestion.h"
 #include "tests/support/ModalAnswer.h"
 #include "tests/support/TestEnv.h"
@@ -8,96 +8,58 @@
 
 #include <gtest/gtest.h>
 
-using Action = EditorState::Action;
-
-TEST(UnsavedQuestion, TheAnswerDecidesWhetherTheCommandGoesOnAndWhetherItSaves) {
-    const TestEnv env;
-    const struct {
-        const char* state;
-        bool tied; // a stored post "t" / "c" is shown
-        QString title;
-        bool asks;
-    } states[] = {{"nothing typed", false, "", false},
-                  {"stored, as is", true, "t", false},
-                  {"stored, edited", true, "t2", true},
-                  {"new, typed", false, "t", true}};
-    const struct {
-        QMessageBox::StandardButton button;
-        bool saveStores; // false: the save refuses (an empty content, say)
-        bool goesOn;
-    } answers[] = {{QMessageBox::Save, true, true},
-                   {QMessageBox::Save, false, false},
-                   {QMessageBox::Discard, true, true},
-                   {QMessageBox::Cancel, true, false}};
-    for (const auto& s : states)
-        for (const auto& a : answers)
-            for (const bool deferred : {false, true}) {
-                SCOPED_TRACE(std::string(s.state) + " / " + std::to_string(a.button) +
-                             (deferred ? " / deferred" : ""));
-                QWidget owner;
-                EditorState editor;
-                if (s.tied)
-                    editor.showStored(0, 0, "t$TCSPLIT$c", "t", "c");
-                int saves = 0, carried = 0;
-                UnsavedQuestion question(
-                    &owner, editor,
-                    [&] {
-                        return UnsavedQuestion::Texts{s.title, s.tied ? "c" : ""};
-                    },
-                    [&] { return ++saves, a.saveStores; });
-                ModalAnswer box;
-                if (s.asks)
-                    box.press(a.button);
-                bool wentOn = false;
-                if (deferred) {
-                    wentOn = question.goesOnNow(
-                        Action::Load, [] { return true; }, [&] { ++carried; });
-                    EXPECT_EQ(wentOn, !s.asks);
-                    if (s.asks) {
-                        EXPECT_TRUE(QTest::qWaitFor([&] { return box.answered; }));
-                    }
-                    wentOn = wentOn || carried == 1;
-                } else {
-                    wentOn = question.settle(Action::Close);
-                }
-                EXPECT_EQ(box.answered, s.asks);
-                EXPECT_EQ(saves, s.asks && a.button == QMessageBox::Save ? 1 : 0);
-                EXPECT_EQ(wentOn, !s.asks || a.goesOn);
-            }
-}
-
-TEST(UnsavedQuestion, OnlyOneQuestionIsOnItsWayAndItAsksOnlyWhatStillNeedsAsking) {
+TEST(UnsavedQuestion, ADeferredChangeGoesOnOnlyOnceAgreedAndOneAtATime) {
     const TestEnv env;
     QWidget owner;
     EditorState editor;
     editor.showStored(0, 0, "t$TCSPLIT$c", "t", "c");
     QString title = "edited";
+    bool saveStores = true;
+    int saves = 0;
     UnsavedQuestion question(
         &owner, editor,
         [&] {
             return UnsavedQuestion::Texts{title, "c"};
         },
-        [] { return true; });
+        [&] { return ++saves, saveStores; });
     QStringList carried;
-    const auto carry = [&](const char* what) { return [&carried, what] { carried << what; }; };
-    const auto yes = [] { return true; };
-    // A second row chosen before the first question opened is put back.
-    ModalAnswer box;
-    box.press(QMessageBox::Discard);
-    EXPECT_FALSE(question.goesOnNow(Action::Load, yes, carry("row 1")));
-    EXPECT_FALSE(question.goesOnNow(Action::TabSwitch, yes, carry("tab 2")));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return box.answered; }));
-    EXPECT_EQ(carried, QStringList{"row 1"});
-    // A tab that was hidden meanwhile is not asked about; text stored
-    // meanwhile (here: typed back) lets the change go on without a question.
+    const auto choose = [&](const char* what, bool wanted = true) {
+        return question.goesOnNow(
+            EditorState::Action::Load, [wanted] { return wanted; },
+            [&carried, what] { carried << what; });
+    };
+    const struct {
+        QMessageBox::StandardButton button;
+        bool saveStores; // false: the save refuses (an empty content, say)
+        QStringList carried;
+        int saves;
+    } rows[] = {{QMessageBox::Save, true, {"row"}, 1},
+                {QMessageBox::Save, false, {}, 1},
+                {QMessageBox::Discard, true, {"row"}, 0},
+                {QMessageBox::Cancel, true, {}, 0}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.button);
+        carried.clear();
+        saves = 0;
+        saveStores = r.saveStores;
+        ModalAnswer box;
+        box.press(r.button);
+        EXPECT_FALSE(choose("row"));
+        EXPECT_FALSE(choose("second")); // dropped: a question is on its way
+        EXPECT_TRUE(QTest::qWaitFor([&] { return box.answered; }));
+        EXPECT_EQ(carried, r.carried);
+        EXPECT_EQ(saves, r.saves);
+    }
+    // No question for a tab hidden meanwhile, nor for text typed back meanwhile.
     ModalAnswer none;
     none.press(QMessageBox::Cancel);
-    EXPECT_FALSE(question.goesOnNow(
-        Action::TabSwitch, [] { return false; }, carry("hidden")));
+    carried.clear();
+    EXPECT_FALSE(choose("hidden tab", false));
     QTest::qWait(50);
-    EXPECT_FALSE(question.goesOnNow(Action::Load, yes, carry("row 2")));
+    EXPECT_FALSE(choose("typed back"));
     title = "t";
-    EXPECT_TRUE(QTest::qWaitFor([&] { return carried.size() == 2; }));
-    EXPECT_EQ(carried, (QStringList{"row 1", "row 2"}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !carried.isEmpty(); }));
+    EXPECT_EQ(carried, QStringList{"typed back"});
+    EXPECT_TRUE(choose("at once"));
     EXPECT_FALSE(none.answered);
 }
