@@ -84,3 +84,12 @@ void EditorState::clear() {
     m_baseTitle.clear();
     m_baseContent.clear();
 }
+
+std::optional<int> EditorState::rowAmong(const QList<QByteArray>& records) const {
+    if (!m_tie)
+        return std::nullopt;
+    if (m_tie->row >= 0 && m_tie->row < records.size() && records[m_tie->row] == m_tie->line)
+        return m_tie->row;
+    const qsizetype at = records.indexOf(m_tie->line);
+    return at < 0 ? std::nullopt : std::optional<int>(int(at));
+}

@@ -31,6 +31,7 @@
 // post is replaced only where it still stands as it was loaded; a post that
 // changed under the editor is never overwritten, the editor's post is added.
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -76,6 +77,10 @@ class EditorState {
     int tiedRow() const { return m_tie ? m_tie->row : -1; }
     // The post line as it was loaded or stored.
     QByteArray tiedLine() const { return m_tie ? m_tie->line : QByteArray(); }
+    // Where the stored post shown stands among its category's records now:
+    // rows before it may have come or gone (an undone deletion, a change from
+    // outside), so the same post further up or down is still the one shown.
+    std::optional<int> rowAmong(const QList<QByteArray>& records) const;
 
     // The editor's texts (as the widgets hold them) differ from the stored
     // post, or hold anything for a post that is not stored.

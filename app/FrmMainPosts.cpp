@@ -1,6 +1,7 @@
 // The post list and editor of the main window: how the lists mirror the store
 // and how a post travels between a list and the editor.
 #include "app/CategoryListModel.h"
+#include "app/EditorText.h"
 #include "app/MessageBoxes.h"
 #include "app/TFrmMain.h"
 #include "app/TFrmSearchSubject.h"
@@ -23,36 +24,7 @@
 #include <QPlainTextEdit>
 #include <QTabWidget>
 
-#include <algorithm>
-
 #include <cstdio>
-
-namespace {
-// Every line break of any kind (CR LF, lone CR, lone LF) becomes lineBreak.
-// One pass, as the content can be megabytes: CR LF, CR and LF each become
-// one lineBreak.
-QString withBreaks(const QString& text, QStringView lineBreak) {
-    const auto isBreak = [](QChar c) { return c == u'\n' || c == u'\r'; };
-    const qsizetype breaks = std::count_if(text.cbegin(), text.cend(), isBreak);
-    if (breaks == 0)
-        return text;
-    QString out;
-    out.reserve(text.size() + breaks * (lineBreak.size() - 1));
-    const QChar* run = text.constData();
-    const QChar* const end = run + text.size();
-    for (const QChar* p = run; p < end; ++p) {
-        if (!isBreak(*p))
-            continue;
-        out.append(run, p - run);
-        out.append(lineBreak);
-        if (*p == u'\r' && p + 1 < end && p[1] == u'\n')
-            ++p;
-        run = p + 1;
-    }
-    out.append(run, end - run);
-    return out;
-}
-} // namespace
 
 int TFrmMain::activeCategory() const {
     const int index = mPage->currentIndex();
@@ -173,18 +145,8 @@ bool TFrmMain::SavePostCommand() {
 }
 
 std::optional<int> TFrmMain::rowOfShownPost() const {
-    if (!m_editor.tied())
-        return std::nullopt;
-    const int k = m_editor.tiedCategory();
-    const int row = m_editor.tiedRow();
-    if (row < m_store->RecordCount(k) && m_store->record(k, row) == m_editor.tiedLine())
-        return row;
-    // Rows before it came or went (an undone deletion, a change from outside):
-    // the same post further up or down is still the one shown.
-    for (int i = 0; i < m_store->RecordCount(k); ++i)
-        if (m_store->record(k, i) == m_editor.tiedLine())
-            return i;
-    return std::nullopt;
+    return m_editor.tied() ? m_editor.rowAmong(m_store->Records(m_editor.tiedCategory()))
+                           : std::nullopt;
 }
 
 bool TFrmMain::SavePost(const QString& title, const QString& content) {
@@ -449,20 +411,20 @@ void TFrmMain::setStatusText(const QString& text) {
 // A title is one line: each break of any kind becomes one blank. A pasted
 // title can hold breaks, so the text is also cleaned where it is taken.
 QString TFrmMain::titleText() const {
-    return withBreaks(edtTitle->text(), u" ");
+    return EditorText::withBreaks(edtTitle->text(), u" ");
 }
 
 void TFrmMain::setTitleText(const QString& text) {
-    edtTitle->setText(withBreaks(text, u" "));
+    edtTitle->setText(EditorText::withBreaks(text, u" "));
 }
 
 // Posts hold CR LF between lines; the memo holds LF.
 QString TFrmMain::contentText() const {
-    return withBreaks(meoContent->toPlainText(), u"\r\n");
+    return EditorText::withBreaks(meoContent->toPlainText(), u"\r\n");
 }
 
 void TFrmMain::setContentText(const QString& text) {
-    const QString memoText = withBreaks(text, u"\n");
+    const QString memoText = EditorText::withBreaks(text, u"\n");
     LongLineWrap::prepareFor(meoContent, memoText);
     meoContent->setPlainText(memoText);
 }

@@ -148,3 +148,25 @@ TEST(EditorStateTable, AfterASaveTheSameRowIsReplacedAndNothingIsUnsaved) {
     EXPECT_FALSE(e.tied());
     EXPECT_EQ(e.statusLabel(), "新建");
 }
+
+// The post shown is found where it stands now, also after rows before it
+// came or went; a post that is gone or changed is found nowhere.
+TEST(EditorStateTable, TheShownPostIsFoundWhereItStandsNow) {
+    const struct {
+        const char* name;
+        QList<QByteArray> records;
+        std::optional<int> row;
+    } cases[] = {
+        {"in its row", {"a", "b", kLine}, 2},
+        {"a row before it deleted", {"a", kLine}, 1},
+        {"a row before it added", {"x", "a", "b", kLine}, 3},
+        {"changed elsewhere", {"a", "b", "t$TCSPLIT$other"}, std::nullopt},
+        {"category emptied", {}, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EditorState e;
+        stored(e);
+        EXPECT_EQ(e.rowAmong(c.records), c.row) << c.name;
+    }
+    EXPECT_EQ(EditorState().rowAmong({kLine}), std::nullopt);
+}
