@@ -1,7 +1,7 @@
 // Keeping posts safe in the main window: the store is opened with every
-// problem named at start, changes are saved in the background, and a close
-// whose save fails either asks the user or, at the end of the session,
-// writes the unsaved categories to the rescue folder.
+// problem named at start, changes are saved in the background, and the save
+// at close is ClosingSave's.
+#include "app/ClosingSave.h"
 #include "app/MessageBoxes.h"
 #include "app/OutsideChangeFollower.h"
 #include "app/SaveFailureBox.h"
@@ -9,14 +9,12 @@
 #include "platform/AnsiCodePage.h"
 #include "platform/Paths.h"
 #include "platform/StagedWrites.h"
-#include "platform/VellumError.h"
 #include "settings/IniFile.h"
 #include "store/BackgroundSaver.h"
 #include "store/PostLine.h"
 #include "store/Rescue.h"
 #include "store/TDateMan.h"
 
-#include <QDateTime>
 #include <QDir>
 
 #include <cstdio>
@@ -75,6 +73,11 @@ void TFrmMain::openStore(const QString& dataDir) {
                                       .arg(messages.join(QLatin1Char('\n'))));
     });
     m_outsideChanges = new OutsideChangeFollower(*this, [this] { return m_saver->isSaving(); });
+    m_closingSave = std::make_unique<ClosingSave>(this, *m_store, *m_saver, [this] {
+        return editorUnsaved() ? EncodePost(AnsiCodePage::fromUnicode(titleText()),
+                                            AnsiCodePage::fromUnicode(contentText()))
+                               : QByteArray();
+    });
 }
 
 void TFrmMain::loadRemainingCategories() {
@@ -102,69 +105,11 @@ bool TFrmMain::ensureCategoryLoaded(int k) {
     return false;
 }
 
-bool TFrmMain::saveAtClose(bool interactive) {
-    m_saver->waitUntilIdle();
-    for (;;) {
-        const QStringList errors = m_store->SaveCategories(allCategories());
-        m_exitStatus = errors.isEmpty() ? 0 : 1;
-        for (const QString& m : errors)
-            printError(m);
-        if (!interactive) {
-            // No one can be asked: what is not on disk goes to the rescue folder.
-            rescueUnsaved();
-            return true;
-        }
-        if (errors.isEmpty())
-            return true;
-        switch (SaveFailureBox::ask(this, errors)) {
-        case SaveFailureBox::Choice::Retry:
-            continue;
-        case SaveFailureBox::Choice::KeepRunning:
-            m_exitStatus = 0;
-            return false;
-        case SaveFailureBox::Choice::Quit:
-            return true;
-        case SaveFailureBox::Choice::SessionEnded:
-            rescueUnsaved();
-            return true;
-        }
-    }
-}
-
 void TFrmMain::saveAllCategories(bool interactive) {
-    m_saver->waitUntilIdle();
-    const QStringList errors = m_store->SaveCategories(allCategories());
-    for (const QString& m : errors) {
-        printError(m);
-        if (interactive)
-            MessageBoxes::error(this, m);
-    }
-    if (!errors.isEmpty() && !interactive)
-        m_exitStatus = 1;
-    if (!interactive)
-        rescueUnsaved();
+    if (m_closingSave)
+        m_closingSave->saveAll(interactive);
 }
 
-void TFrmMain::rescueUnsaved() {
-    const QList<int> unsaved = m_store->dirtyCategories();
-    // The editor's unsaved post, once per text: the log-out and the quit that
-    // follows it write it once.
-    QByteArray editorPost;
-    if (editorUnsaved()) {
-        editorPost = EncodePost(AnsiCodePage::fromUnicode(titleText()),
-                                AnsiCodePage::fromUnicode(contentText()));
-        if (editorPost == m_rescuedEditorPost)
-            editorPost.clear();
-    }
-    if (unsaved.isEmpty() && editorPost.isEmpty())
-        return;
-    try {
-        const QString folder = Rescue::write(*m_store, unsaved, Rescue::defaultBases(),
-                                             QDateTime::currentDateTime(), editorPost);
-        if (!editorPost.isEmpty())
-            m_rescuedEditorPost = editorPost;
-        printError(QStringLiteral("unsaved posts were written to %1").arg(folder));
-    } catch (const VellumError& e) {
-        printError(e.message());
-    }
+int TFrmMain::exitStatus() const {
+    return m_closingSave ? m_closingSave->exitStatus() : 0;
 }

@@ -1,6 +1,7 @@
 #include "app/TFrmMain.h"
 
 #include "app/CategoryListModel.h"
+#include "app/ClosingSave.h"
 #include "app/MainCaptureHost.h"
 #include "app/MessageBoxes.h"
 #include "app/PostRowDelegate.h"
@@ -528,7 +529,7 @@ void TFrmMain::closeSequence(bool interactive) {
     Timer2->stop();
     QElapsedTimer timer;
     timer.start();
-    if (!saveAtClose(interactive)) {
+    if (!m_closingSave->saveAtClose(interactive)) {
         // The user keeps the program running; every change is still here.
         m_closed = false;
         Timer1->start();

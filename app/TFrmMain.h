@@ -18,6 +18,7 @@
 #include <optional>
 
 class CaptureChannel;
+class ClosingSave;
 class CaptionBand;
 class OutsideChangeFollower;
 class BackgroundSaver;
@@ -83,7 +84,7 @@ class TFrmMain : public QWidget {
     // without interaction, what cannot be saved goes to the rescue folder.
     void saveAllCategories(bool interactive);
     // The program's exit status: non-zero when a save at close failed.
-    int exitStatus() const { return m_exitStatus; }
+    int exitStatus() const;
 
     // --- Post list and editor -------------------------------------------
     int activeCategory() const;
@@ -224,9 +225,7 @@ class TFrmMain : public QWidget {
     void LoadTabCaptions();
     // Keeping posts safe (FrmMainSafety.cpp).
     void openStore(const QString& dataDir);
-    bool saveAtClose(bool interactive);
     void loadRemainingCategories();
-    void rescueUnsaved();
     void onListSelectionChanged(int category, const QItemSelection& deselected);
     void onPageChanged(int index);
     // The page change itself, once the editor may be emptied.
@@ -272,11 +271,10 @@ class TFrmMain : public QWidget {
     UnsavedQuestion* m_unsavedQuestion = nullptr;
     int m_programmaticPage = 0;
     int m_shownPage = 0;
-    QByteArray m_rescuedEditorPost;
     std::array<QString, kCategories> m_tabCaptions;
     BackgroundSaver* m_saver = nullptr;
     OutsideChangeFollower* m_outsideChanges = nullptr;
-    int m_exitStatus = 0;
+    std::unique_ptr<ClosingSave> m_closingSave;
     QStringList m_pendingErrors;
     bool m_closed = false;
     bool m_remainingLoadsStarted = false;
