@@ -2,16 +2,16 @@
 // auto-hide at the top edge of the screen, the tray icon with its menu, the
 // about box and the form and place remembered in config.ini. The decisions are taken by
 // DockingDecisions; this file only asks and acts.
-#include "app/MessageBoxes.h"
+#include "app/HelpPage.h"
 #include "app/TFrmMain.h"
 #include "app/TfrmAbout.h"
 #include "settings/IniFile.h"
 #include "ui/CaptionBand.h"
 #include "ui/DockingDecisions.h"
+#include "ui/HoverWatcher.h"
 #include "ui/KeyboardMenus.h"
 #include "ui/MagneticDock.h"
 #include "ui/ProductAddresses.h"
-#include "ui/ShellOpen.h"
 #include "ui/TopEdgeSlide.h"
 #include "ui/TrayMenu.h"
 #include "ui/WindowForms.h"
@@ -19,40 +19,10 @@
 
 #include <QApplication>
 #include <QBoxLayout>
-#include <QFileInfo>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolButton>
-
-namespace {
-// Calls back on the cursor entering or moving over the watched widgets.
-class HoverWatcher : public QObject {
-  public:
-    HoverWatcher(QObject* parent, std::function<void()> onHover)
-        : QObject(parent), m_onHover(std::move(onHover)) {}
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Enter || event->type() == QEvent::MouseMove)
-            m_onHover();
-        return QObject::eventFilter(watched, event);
-    }
-
-  private:
-    std::function<void()> m_onHover;
-};
-
-// The help page of the program folder, or why it cannot be opened.
-void openHelpPage(QWidget* owner, const char* section = nullptr) {
-    if (!QFileInfo(ProductAddresses::helpPagePath()).isFile()) {
-        MessageBoxes::info(owner, QStringLiteral("找不到帮助页面“%1”。\n请重新安装Vellum。")
-                                      .arg(ProductAddresses::helpPagePath()));
-        return;
-    }
-    ShellOpen::open(ProductAddresses::helpPage(section ? QString::fromLatin1(section) : QString()));
-}
-} // namespace
 
 void TFrmMain::createTrayIcon() {
     m_trayAvailable = WindowPlatform::trayAvailable();
@@ -70,13 +40,13 @@ void TFrmMain::createTrayIcon() {
             });
     connect(PopupMenu, &TrayMenu::showMainWindowRequested, this, &TFrmMain::ShowMainWindow);
     connect(PopupMenu, &TrayMenu::browserEditionRequested, this,
-            [this] { openHelpPage(this, ProductAddresses::ExtensionSection); });
+            [this] { HelpPage::open(this, ProductAddresses::ExtensionSection); });
     connect(PopupMenu, &TrayMenu::settingsRequested, this, [this] {
         if (!raiseOpenDialog())
             openSettings();
     });
-    connect(PopupMenu, &TrayMenu::forumRequested, this, [this] { openHelpPage(this); });
-    connect(PopupMenu, &TrayMenu::helpRequested, this, [this] { openHelpPage(this); });
+    connect(PopupMenu, &TrayMenu::forumRequested, this, [this] { HelpPage::open(this); });
+    connect(PopupMenu, &TrayMenu::helpRequested, this, [this] { HelpPage::open(this); });
     connect(PopupMenu, &TrayMenu::aboutRequested, this, &TFrmMain::showAbout);
     connect(PopupMenu, &TrayMenu::exitRequested, this, &QWidget::close);
 }
@@ -112,7 +82,7 @@ void TFrmMain::setupWindowBehaviour() {
     connect(Timer2, &QTimer::timeout, this, &TFrmMain::AutoHideTick);
     connect(BitBtn1, &QToolButton::clicked, this, &TFrmMain::ToggleDockMode);
     connect(btnAbout, &QToolButton::clicked, this, &TFrmMain::showAbout);
-    connect(btnHelp, &QToolButton::clicked, this, [this] { openHelpPage(this); });
+    connect(btnHelp, &QToolButton::clicked, this, [this] { HelpPage::open(this); });
 }
 
 bool TFrmMain::autoHideUsable() const {
